@@ -1,0 +1,23 @@
+# bootstrap_unit_test(<name> SOURCES ... LIBS ...)
+# A GoogleTest program; on Windows it runs under Wine through the CTest emulator.
+function(bootstrap_unit_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  if(WIN32)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} gtest_main)
+  else()
+    find_package(GTest REQUIRED)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  endif()
+  bootstrap_sanitize(${name})
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+endfunction()
+
+# Sanitizer flags for native targets when BOOTSTRAP_SANITIZE is on.
+function(bootstrap_sanitize target)
+  if(NOT WIN32 AND BOOTSTRAP_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+endfunction()

@@ -1,0 +1,59 @@
+# Shared by the scripts that run Windows programs: a ready 32-bit prefix, a
+# persistent wineserver and a display. Set WINEPREFIX, source this file and
+# call wine_env_prepare.
+
+wine_env_display() {
+    [ -n "${DISPLAY:-}" ] && return 0
+    # One private Xvfb per prefix, found again through its pid file.
+    pidfile="$WINEPREFIX.xvfb"
+    if [ -f "$pidfile" ]; then
+        read -r pid num < "$pidfile" || true
+        if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+            export DISPLAY=":$num"; return 0
+        fi
+    fi
+    num=$(( ( $(printf '%s' "$WINEPREFIX" | cksum | cut -d' ' -f1) % 400 ) + 100 ))
+    while [ -e "/tmp/.X$num-lock" ]; do num=$((num + 1)); done
+    Xvfb ":$num" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    echo "$! $num" > "$pidfile"
+    export DISPLAY=":$num"
+    i=0; while [ ! -e "/tmp/.X11-unix/X$num" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done
+}
+
+# True when a wineserver for this prefix is running.
+wine_env_server_running() {
+    for pid in $(pgrep -x wineserver32 2>/dev/null; pgrep -x wineserver 2>/dev/null); do
+        tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
+    done
+    return 1
+}
+
+wine_env_prepare() {
+    export WINEARCH=win32
+    export WINEDEBUG=${WINEDEBUG:--all}
+    wine_env_display
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    # Serialise between parallel tests. The server and the prefix's services are
+    # started with no inherited output, so a caller that waits for its pipes to
+    # close (CTest) never waits for Wine's long-lived helper processes.
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+            wineserver -w 9>&-
+        fi
+        if ! wine_env_server_running; then
+            wineserver -p </dev/null >/dev/null 2>&1 9>&-
+            wine wineboot </dev/null >/dev/null 2>&1 9>&-
+        fi
+    ) 9>"$WINEPREFIX.lock"
+}
+
+# Stops the prefix's server and its display (end of a test run).
+wine_env_stop() {
+    wineserver -k >/dev/null 2>&1 || true
+    if [ -f "$WINEPREFIX.xvfb" ]; then
+        kill "$(cut -d' ' -f1 "$WINEPREFIX.xvfb")" 2>/dev/null || true
+        rm -f "$WINEPREFIX.xvfb"
+    fi
+}
