@@ -1,0 +1,44 @@
+#include "app/elevation.h"
+
+#include <shellapi.h>
+
+#include "app/errors.h"
+#include "base/unique_any.h"
+
+namespace {
+
+bool tokenIsElevated() {
+    base::unique_handle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) throw windows_error(::GetLastError());
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    if (!::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size))
+        throw windows_error(::GetLastError());
+    return elevation.TokenIsElevated != 0;
+}
+
+bool isAdministratorsMember() {
+    base::unique_handle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, token.put())) return false;
+    base::unique_handle duplicate;
+    if (!::DuplicateToken(token.get(), SecurityIdentification, duplicate.put())) return false;
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof(sid);
+    if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize)) return false;
+    BOOL member = FALSE;
+    if (!::CheckTokenMembership(duplicate.get(), sid, &member)) return false;
+    return member != FALSE;
+}
+
+}  // namespace
+
+bool processIsElevated(DWORD osMajorVersion) {
+    return osMajorVersion >= 6 ? tokenIsElevated() : isAdministratorsMember();
+}
+
+void relaunchElevated(const std::wstring& exePath, const std::wstring& exeDirectory) {
+    const HINSTANCE result =
+        ::ShellExecuteW(nullptr, L"runas", exePath.c_str(), nullptr, exeDirectory.c_str(), SW_SHOW);
+    const DWORD value = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(result));
+    if (value < 32) throw windows_error(value);
+}

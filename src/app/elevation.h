@@ -1,0 +1,14 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// Whether this process runs elevated. From major version 6 on, the token's
+// elevation (throws windows_error when it cannot be read); before that,
+// membership of the built-in Administrators group (false on any failure).
+bool processIsElevated(DWORD osMajorVersion);
+
+// Starts the program again through "runas" without arguments. Returns normally
+// when the new copy was started; throws windows_error with ShellExecuteW's
+// result otherwise (for example when the user refused).
+void relaunchElevated(const std::wstring& exePath, const std::wstring& exeDirectory);

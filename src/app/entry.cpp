@@ -1,0 +1,149 @@
+#include "app/entry.h"
+
+#include <objbase.h>
+#include <shlwapi.h>
+
+#include <cwchar>
+#include <exception>
+
+#include "app/command_line.h"
+#include "app/elevation.h"
+#include "app/errors.h"
+#include "app/progress_window.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+#include "app/settings_loader.h"
+#include "app/shell.h"
+#include "app/single_instance.h"
+#include "bootstrap/bootstrapper.h"
+
+HINSTANCE instanceHandle = nullptr;
+ATOM instanceAtom = 0;
+HWND mainWindow = nullptr;
+
+namespace {
+
+enum class Outcome { Run, EndAtOnce, EndWithCleanUp };
+
+// Steps up to the window: checks, options and self-elevation.
+Outcome prepare(HINSTANCE instance) {
+    AppSettings& settings = appSettings();
+    loadStringSettings(instance, settings);
+
+    settings.osMajorVersion = queryOsMajorVersion();
+    if (settings.osMajorVersion < 5) throw windows_error(L"Unsupported operating system.");
+
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(com)) {
+        wchar_t text[96];
+        std::swprintf(text, 96, L"Failed to initialize COM library. Error code = %d.", static_cast<int>(com));
+        throw windows_error(text);
+    }
+
+    deriveExePaths(moduleFilePath(instance), settings);
+    loadWindowClassName(instance, settings);
+
+    // Another copy's window exists: leave it alone and end silently.
+    if (anotherInstanceRunning(settings.exeFileName, settings.windowClassName)) return Outcome::EndAtOnce;
+
+    OptionTable options;
+    if (options.parse(splitCommandLine(settings.commandLine)) > 0) {
+        if (options.has(L"/h") || options.has(L"/help") || options.has(L"/?")) return Outcome::EndWithCleanUp;
+        const bool debugDirectory = options.valueCount(L"/debugdirectory") > 0;
+        const bool debugVersion = options.valueCount(L"/debugversion") > 0;
+        if (debugDirectory && debugVersion) return Outcome::EndWithCleanUp;
+    }
+
+    if (settings.osMajorVersion >= 6 && !processIsElevated(settings.osMajorVersion) && !settings.perUser()) {
+        relaunchElevated(settings.exePath, settings.exeDirectory);
+        return Outcome::EndWithCleanUp;
+    }
+    return Outcome::Run;
+}
+
+void createWindow(HINSTANCE instance, int showCommand) {
+    const AppSettings& settings = appSettings();
+    registerWindowClass(instance);
+    const BOOL elevated = processIsElevated(settings.osMajorVersion) ? TRUE : FALSE;
+    if (!createProgressWindow(instance, showCommand, elevated, settings.osMajorVersion >= 6)) {
+        const DWORD error = ::GetLastError();
+        if (error != 0) throw windows_error(error);
+        throw windows_error(L"Unknown error in the InitInstance function.");
+    }
+    instanceAtom = ::GlobalAddAtomW(settings.exeFileName.c_str());
+}
+
+void messageLoop(HINSTANCE instance) {
+    HACCEL accelerators = ::LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_ACCELERATORS));
+    MSG message;
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (accelerators == nullptr || !::TranslateAcceleratorW(message.hwnd, accelerators, &message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+    rethrowWindowFailure();
+}
+
+void cleanUp() {
+    if (instanceAtom != 0) {
+        ::GlobalDeleteAtom(instanceAtom);
+        instanceAtom = 0;
+    }
+    workerStartedEvent.reset();
+    CBootstrapper& pipeline = bootstrapper();
+    if (pipeline.downloadFolderCreated && !pipeline.downloadFolder.empty() &&
+        ::PathFileExistsW(pipeline.downloadFolder.c_str()))
+        CBootstrapper::DeleteDirectoryTree(pipeline.downloadFolder);  // best effort
+    ::CoUninitialize();
+}
+
+// The handler table: every failure ends in one box (or none, for an empty
+// message without a code).
+void showFailure(std::exception_ptr failure, DWORD lastError) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const windows_error& error) {
+        showError(error);
+    } catch (unsigned long code) {
+        showError(windows_error(static_cast<DWORD>(code)));
+    } catch (unsigned int code) {
+        showError(windows_error(static_cast<DWORD>(code)));
+    } catch (long code) {
+        showError(windows_error(static_cast<DWORD>(code)));
+    } catch (int code) {
+        showError(windows_error(static_cast<DWORD>(code)));
+    } catch (...) {
+        if (lastError != 0)
+            showError(windows_error(lastError));
+        else
+            showErrorBox(L"Unknown error.");
+    }
+}
+
+}  // namespace
+
+int runApplication(HINSTANCE instance, const wchar_t* commandLine, int showCommand) {
+    appSettings().commandLine = commandLine != nullptr ? commandLine : L"";
+    try {
+        switch (prepare(instance)) {
+        case Outcome::EndAtOnce:
+            return 0;
+        case Outcome::EndWithCleanUp:
+            break;
+        case Outcome::Run:
+            createWindow(instance, showCommand);
+            messageLoop(instance);
+            break;
+        }
+    } catch (...) {
+        const DWORD lastError = ::GetLastError();
+        try {
+            showFailure(std::current_exception(), lastError);
+        } catch (...) {
+            // best effort: nothing is left to show a failure of the failure box with
+        }
+    }
+    cleanUp();
+    return 0;
+}

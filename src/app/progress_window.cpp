@@ -1,0 +1,187 @@
+#include "app/progress_window.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <exception>
+#include <vector>
+
+#include "app/dialog_template.h"
+#include "app/errors.h"
+#include "app/messages.h"
+#include "app/resource_ids.h"
+#include "app/settings.h"
+#include "app/shell.h"
+#include "app/window_texts.h"
+#include "bootstrap/bootstrapper.h"
+
+namespace {
+
+std::exception_ptr windowFailure;
+
+void endLoopWithFailure(std::exception_ptr failure) {
+    if (!windowFailure) windowFailure = failure;
+    ::PostQuitMessage(0);
+}
+
+// Waits for the worker's end while still answering messages sent from other
+// threads (HTTP notifications, a box owned by this window), which could
+// otherwise never be delivered to a thread blocked here.
+void waitForWorker(DWORD timeout) {
+    HANDLE done = bootstrapper().workerDoneEvent.get();
+    if (done == nullptr) return;
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        const DWORD elapsed = ::GetTickCount() - start;
+        if (elapsed >= timeout) return;
+        const DWORD result = ::MsgWaitForMultipleObjects(1, &done, FALSE, timeout - elapsed, QS_SENDMESSAGE);
+        if (result != WAIT_OBJECT_0 + 1) return;  // done, timed out or failed
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+bool workerHasStarted() {
+    HANDLE started = workerStartedEvent.get();
+    return started != nullptr && ::WaitForSingleObject(started, 0) == WAIT_OBJECT_0;
+}
+
+void stopSequence() {
+    ::InterlockedExchange(&cancelFlag, 1);
+    // A worker that never started never sets its done event: nothing to wait for.
+    if (workerHasStarted()) waitForWorker(60000);
+    ::PostQuitMessage(0);
+}
+
+INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            ::EndDialog(dialog, LOWORD(wParam));
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+void showPipelineFailure(WPARAM wParam, LPARAM lParam) {
+    wchar_t* text = reinterpret_cast<wchar_t*>(wParam);
+    std::wstring message;
+    try {
+        message = pipelineFailureText(text, static_cast<long>(lParam));
+    } catch (...) {
+        message = L"Unknown error.";
+    }
+    std::free(text);
+    showErrorBox(message);
+    ::PostQuitMessage(0);
+}
+
+LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return 0;
+    case WM_CLOSE:
+        if (::InterlockedCompareExchange(&nextTask, 0, 0) == RunMSI) return 0;  // no closing during installation
+        stopSequence();
+        return 0;
+    case WM_DESTROY:
+        stopSequence();
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDM_ABOUT) {
+            ::DialogBoxParamW(instanceHandle, MAKEINTRESOURCEW(IDD_ABOUTBOX), window, aboutProc, 0);
+            return 0;
+        }
+        break;
+    case WM_PIPELINE_FINISHED:
+        ::PostQuitMessage(0);
+        return 0;
+    case WM_START_PIPELINE:
+        bootstrapper().StartPipeline();
+        return 0;
+    case WM_WORKER_STARTED:
+        if (appSettings().progressWindowVisible()) {
+            ::SendDlgItemMessageW(window, IDC_PROGRESS_BAR, PBM_SETMARQUEE, TRUE, 0);
+            ::SetDlgItemTextW(window, IDC_PROGRESS_TEXT, L"-");
+            ::UpdateWindow(window);
+        }
+        return 0;
+    case WM_BYTES_RECEIVED:
+        ::SetDlgItemTextW(window, IDC_PROGRESS_TEXT, sizeText(static_cast<uint32_t>(wParam)).c_str());
+        return 0;
+    case WM_PIPELINE_FAILED:
+        showPipelineFailure(wParam, lParam);
+        return 0;
+    case WM_INSTALLING:
+        if (mainWindow != nullptr && ::IsWindowVisible(mainWindow)) ::ShowWindow(mainWindow, SW_HIDE);
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+LRESULT CALLBACK progressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return handleMessage(window, message, wParam, lParam);
+    } catch (...) {
+        endLoopWithFailure(std::current_exception());
+        return 0;
+    }
+}
+
+void rethrowWindowFailure() {
+    if (!windowFailure) return;
+    std::exception_ptr failure = windowFailure;
+    windowFailure = nullptr;
+    std::rethrow_exception(failure);
+}
+
+void registerWindowClass(HINSTANCE instance) {
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DROPSHADOW;
+    windowClass.lpfnWndProc = progressWindowProc;
+    windowClass.cbWndExtra = DLGWINDOWEXTRA;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_BOOTSTRAPPER));
+    windowClass.hIconSm = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_SMALL));
+    windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = appSettings().windowClassName.c_str();
+    ::RegisterClassExW(&windowClass);  // best effort: creation reports a missing class
+}
+
+bool createProgressWindow(HINSTANCE instance, int showCommand, BOOL processElevated, bool laterThanVersion5) {
+    instanceHandle = instance;
+    workerStartedEvent.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+
+    const AppSettings& settings = appSettings();
+    HWND window = nullptr;
+    const BYTE* data = nullptr;
+    size_t size = 0;
+    if (!findDialogTemplate(instance, IDD_PROGRESS, data, size)) return false;
+    const std::vector<BYTE> patched = dialogTemplateWithClass(data, size, settings.windowClassName);
+    if (patched.empty()) {
+        window = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_PROGRESS), nullptr, nullptr, 0);
+    } else {
+        window = ::CreateDialogIndirectParamW(instance, reinterpret_cast<const DLGTEMPLATE*>(patched.data()), nullptr,
+                                              nullptr, 0);
+    }
+    if (window == nullptr) return false;
+
+    ::SetWindowTextW(window, settings.windowTitle.c_str());
+    mainWindow = window;
+    HWND bar = ::GetDlgItem(window, IDC_PROGRESS_BAR);
+    if (bar != nullptr) ::SetWindowLongW(bar, GWL_STYLE, ::GetWindowLongW(bar, GWL_STYLE) | PBS_MARQUEE);
+    ::ShowWindow(window, settings.progressWindowVisible() ? showCommand : SW_HIDE);
+    ::UpdateWindow(window);
+
+    bootstrapper().InitializeDownloadFolder(processElevated, laterThanVersion5, window);
+    ::PostMessageW(window, WM_START_PIPELINE, 0, 0);
+    return true;
+}

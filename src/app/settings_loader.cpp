@@ -1,0 +1,82 @@
+#include "app/settings_loader.h"
+
+#include <vector>
+
+#include "app/resource_ids.h"
+
+std::wstring loadStringResource(HINSTANCE module, UINT id) {
+    // With a zero buffer size LoadStringW hands out a read-only pointer into the
+    // resource itself, so no value is ever cut or overflows a buffer.
+    const wchar_t* text = nullptr;
+    const int length = ::LoadStringW(module, id, reinterpret_cast<wchar_t*>(&text), 0);
+    if (length <= 0 || text == nullptr) return std::wstring();
+    return std::wstring(text, static_cast<size_t>(length));
+}
+
+void loadStringSettings(HINSTANCE module, AppSettings& s) {
+    s.loaderComponentCodes = loadStringResource(module, IDS_LOADER_COMPONENT_CODES);
+    s.installationUrl = loadStringResource(module, IDS_INSTALLATION_URL);
+    s.language = loadStringResource(module, IDS_LANGUAGE);
+    s.privileges = loadStringResource(module, IDS_PRIVILEGES);
+    s.productName = loadStringResource(module, IDS_PRODUCT_NAME);
+    s.productCode = loadStringResource(module, IDS_PRODUCT_CODE);
+    s.companyName = loadStringResource(module, IDS_COMPANY_NAME);
+    s.hostApplication = loadStringResource(module, IDS_HOST_APPLICATION);
+    s.windowTitle = loadStringResource(module, IDS_WINDOW_TITLE);
+    s.version = loadStringResource(module, IDS_VERSION);
+    s.showProgressWindow = loadStringResource(module, IDS_SHOW_PROGRESS_WINDOW);
+}
+
+void loadWindowClassName(HINSTANCE module, AppSettings& s) {
+    std::wstring name = loadStringResource(module, IDS_WINDOW_CLASS_NAME);
+    if (name.size() > 99) name.resize(99);
+    if (name.empty()) name = SHIPPED_WINDOW_CLASS_NAME;
+    s.windowClassName = name;
+}
+
+void deriveExePaths(const std::wstring& modulePath, AppSettings& s) {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    wchar_t* filePart = nullptr;
+    DWORD length = ::GetFullPathNameW(modulePath.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), &filePart);
+    if (length >= buffer.size()) {
+        // Longer than MAX_PATH: ask again with the size the system wants.
+        buffer.resize(length + 1);
+        length = ::GetFullPathNameW(modulePath.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), &filePart);
+    }
+    s.exePath = modulePath;
+    if (length == 0 || length >= buffer.size()) {
+        s.exeDirectory.clear();
+        s.exeFileName.clear();
+        return;
+    }
+    const std::wstring full(buffer.data(), length);
+    if (filePart == nullptr) {
+        s.exeDirectory = full;
+        s.exeFileName.clear();
+    } else {
+        const size_t split = static_cast<size_t>(filePart - buffer.data());
+        s.exeDirectory = full.substr(0, split);
+        s.exeFileName = full.substr(split);
+    }
+}
+
+std::wstring moduleFilePath(HINSTANCE module) {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return std::wstring();
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
+        if (buffer.size() >= 32768) return std::wstring(buffer.data(), length);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+DWORD queryOsMajorVersion() {
+    OSVERSIONINFOEXW extended = {};
+    extended.dwOSVersionInfoSize = sizeof(extended);
+    if (::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&extended))) return extended.dwMajorVersion;
+    OSVERSIONINFOW basic = {};
+    basic.dwOSVersionInfoSize = sizeof(basic);
+    if (::GetVersionExW(&basic)) return basic.dwMajorVersion;
+    return 0;
+}

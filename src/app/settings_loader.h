@@ -1,0 +1,28 @@
+#pragma once
+// Reads the settings from a module's string table and derives the rest.
+#include <windows.h>
+
+#include <string>
+
+#include "app/settings.h"
+
+// The string resource with the id, whatever its length; empty when missing.
+std::wstring loadStringResource(HINSTANCE module, UINT id);
+
+// Ids 132 to 143 into the record.
+void loadStringSettings(HINSTANCE module, AppSettings& settings);
+
+// Id 109, cut to 99 characters like the window-class buffer of 100. An empty
+// name falls back to the shipped one: a dialog template with an empty class
+// would become a plain dialog that never reaches our window procedure.
+void loadWindowClassName(HINSTANCE module, AppSettings& settings);
+
+// exePath, exeDirectory and exeFileName from the given full path of the module.
+void deriveExePaths(const std::wstring& modulePath, AppSettings& settings);
+
+// The full path of this module's own file (not taken from the command line,
+// whose arguments can occur inside the path).
+std::wstring moduleFilePath(HINSTANCE module);
+
+// dwMajorVersion of GetVersionExW, extended structure first.
+DWORD queryOsMajorVersion();

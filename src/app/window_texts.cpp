@@ -1,0 +1,36 @@
+#include "app/window_texts.h"
+
+#include <cstdlib>
+#include <cwchar>
+
+std::wstring sizeText(uint32_t bytes) {
+    static const wchar_t* const units[] = {L"B", L"kB", L"MB", L"GB", L"TB", L"PB", L"EB", L"ZB", L"YB"};
+    const size_t lastUnit = sizeof(units) / sizeof(units[0]) - 1;
+    double value = static_cast<double>(bytes);
+    size_t unit = 0;
+    while (value >= 1000.0 && unit < lastUnit) {
+        value /= 1000.0;
+        ++unit;
+    }
+    // Round to two decimals the way printing does, so the text and the value agree.
+    wchar_t rounded[64];
+    std::swprintf(rounded, 64, L"%.2f", value);
+    value = std::wcstod(rounded, nullptr);
+    wchar_t buffer[64];
+    std::swprintf(buffer, 64, L"%.2f%ls", value, units[unit]);
+    return buffer;
+}
+
+std::wstring taskName(long taskKind) {
+    static const wchar_t* const names[] = {L"Idle",    L"ProcessResponse", L"DownloadVersionInfo",
+                                           L"DownloadFile", L"ReadXML",   L"ParseXML",
+                                           L"SaveFile", L"RunMSI",        L"Exit"};
+    if (taskKind < 0 || taskKind > 8) return std::wstring();
+    return names[taskKind];
+}
+
+std::wstring pipelineFailureText(const wchar_t* text, long taskKind) {
+    const std::wstring name = taskName(taskKind);
+    if (text != nullptr) return std::wstring(text) + L" Task name: " + name + L".";
+    return L"Download failed (unknown error). Task name: " + name + L".";
+}
