@@ -1,0 +1,101 @@
+#include "settings_file.h"
+
+#include "app/resource_ids.h"
+
+namespace {
+
+struct Key {
+    const wchar_t* name;
+    UINT id;
+};
+
+const Key keys[] = {
+    {L"windowClassName", IDS_WINDOW_CLASS_NAME},
+    {L"loaderComponentCodes", IDS_LOADER_COMPONENT_CODES},
+    {L"installationUrl", IDS_INSTALLATION_URL},
+    {L"language", IDS_LANGUAGE},
+    {L"privileges", IDS_PRIVILEGES},
+    {L"productName", IDS_PRODUCT_NAME},
+    {L"productCode", IDS_PRODUCT_CODE},
+    {L"companyName", IDS_COMPANY_NAME},
+    {L"hostApplication", IDS_HOST_APPLICATION},
+    {L"windowTitle", IDS_WINDOW_TITLE},
+    {L"version", IDS_VERSION},
+    {L"showProgressWindow", IDS_SHOW_PROGRESS_WINDOW},
+};
+
+// A string-table entry's length is one 16-bit word.
+constexpr size_t maxValueLength = 0xFFFF;
+
+bool isBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r'; }
+
+std::wstring trimmed(const std::wstring& text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && isBlank(text[begin])) ++begin;
+    while (end > begin && isBlank(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
+bool utf8ToWide(const std::string& bytes, std::wstring& wide) {
+    wide.clear();
+    if (bytes.empty()) return true;
+    const int size = static_cast<int>(bytes.size());
+    const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+    if (length <= 0) return false;
+    wide.resize(static_cast<size_t>(length));
+    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, &wide[0], length) == length;
+}
+
+std::wstring lineError(size_t line, const std::wstring& what) { return L"line " + std::to_wstring(line) + L": " + what; }
+
+}  // namespace
+
+UINT settingStringId(const std::wstring& key) {
+    for (const Key& k : keys)
+        if (key == k.name) return k.id;
+    return 0;
+}
+
+bool parseSettingsText(const std::string& bytes, std::map<UINT, std::wstring>& values, std::wstring& error) {
+    std::string text = bytes;
+    if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    std::wstring wide;
+    if (!utf8ToWide(text, wide)) {
+        error = L"the settings file is not UTF-8 text";
+        return false;
+    }
+    std::map<UINT, std::wstring> result;
+    size_t lineNumber = 0;
+    size_t start = 0;
+    while (start <= wide.size()) {
+        size_t end = wide.find(L'\n', start);
+        if (end == std::wstring::npos) end = wide.size();
+        const std::wstring line = trimmed(wide.substr(start, end - start));
+        start = end + 1;
+        ++lineNumber;
+        if (line.empty() || line[0] == L'#') continue;
+        const size_t equals = line.find(L'=');
+        if (equals == std::wstring::npos) {
+            error = lineError(lineNumber, L"expected key=value, found '" + line + L"'");
+            return false;
+        }
+        const std::wstring key = trimmed(line.substr(0, equals));
+        const std::wstring value = trimmed(line.substr(equals + 1));
+        const UINT id = settingStringId(key);
+        if (id == 0) {
+            error = lineError(lineNumber, L"unknown key '" + key + L"'");
+            return false;
+        }
+        if (result.count(id) != 0) {
+            error = lineError(lineNumber, L"key '" + key + L"' is given twice");
+            return false;
+        }
+        if (value.size() > maxValueLength) {
+            error = lineError(lineNumber, L"the value of '" + key + L"' is longer than 65535 characters");
+            return false;
+        }
+        result[id] = value;
+    }
+    values.swap(result);
+    return true;
+}

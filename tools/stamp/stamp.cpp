@@ -1,0 +1,183 @@
+#include "stamp.h"
+
+#include <map>
+#include <vector>
+
+#include "base/unique_any.h"
+#include "settings_file.h"
+#include "string_table.h"
+
+namespace {
+
+// An open resource update; closing it without commit throws the changes away.
+struct resource_update_traits {
+    using type = HANDLE;
+    static HANDLE invalid() noexcept { return nullptr; }
+    static void close(HANDLE h) noexcept { ::EndUpdateResourceW(h, TRUE); }
+};
+using unique_resource_update = base::unique_any<resource_update_traits>;
+
+const LANGID defaultLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+
+// One string-table block in one language.
+struct BlockKey {
+    WORD block;
+    LANGID language;
+    bool operator<(const BlockKey& other) const {
+        return block != other.block ? block < other.block : language < other.language;
+    }
+};
+using Blocks = std::map<BlockKey, StringBlock>;
+
+std::wstring systemText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    base::unique_hlocal owner(buffer);
+    std::wstring text = length != 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+    if (text.empty()) text = L"error " + std::to_wstring(code);
+    return text;
+}
+
+std::wstring failure(const std::wstring& what, DWORD code) { return what + L": " + systemText(code); }
+
+bool readFile(const std::wstring& path, std::string& bytes, std::wstring& error) {
+    base::unique_file file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        error = failure(L"cannot read the settings file '" + path + L"'", ::GetLastError());
+        return false;
+    }
+    std::string result;
+    char buffer[8192];
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr)) {
+            error = failure(L"cannot read the settings file '" + path + L"'", ::GetLastError());
+            return false;
+        }
+        if (read == 0) break;
+        result.append(buffer, read);
+    }
+    bytes.swap(result);
+    return true;
+}
+
+BOOL CALLBACK addLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR parameter) {
+    reinterpret_cast<std::vector<LANGID>*>(parameter)->push_back(language);
+    return TRUE;
+}
+
+// The blocks that hold the given ids, in every language the program has them in.
+bool readBlocks(const std::wstring& program, const std::vector<WORD>& blockIds, Blocks& blocks, std::wstring& error) {
+    base::unique_hmodule module(::LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!module) {
+        error = failure(L"cannot open the program '" + program + L"'", ::GetLastError());
+        return false;
+    }
+    for (WORD block : blockIds) {
+        std::vector<LANGID> languages;
+        ::EnumResourceLanguagesW(module.get(), MAKEINTRESOURCEW(6) /* RT_STRING */, MAKEINTRESOURCEW(block),
+                                 addLanguage, reinterpret_cast<LONG_PTR>(&languages));
+        if (languages.empty()) blocks[{block, defaultLanguage}] = StringBlock();
+        for (LANGID language : languages) {
+            HRSRC resource =
+                ::FindResourceExW(module.get(), MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(block), language);
+            HGLOBAL loaded = resource != nullptr ? ::LoadResource(module.get(), resource) : nullptr;
+            const BYTE* data = loaded != nullptr ? static_cast<const BYTE*>(::LockResource(loaded)) : nullptr;
+            if (data == nullptr) {
+                error = failure(L"cannot read the string table of '" + program + L"'", ::GetLastError());
+                return false;
+            }
+            blocks[{block, language}] = decodeStringBlock(data, ::SizeofResource(module.get(), resource));
+        }
+    }
+    return true;
+}
+
+bool writeBlocks(const std::wstring& program, const Blocks& blocks, std::wstring& error) {
+    unique_resource_update update(::BeginUpdateResourceW(program.c_str(), FALSE));
+    if (!update) {
+        error = failure(L"cannot update the resources of '" + program + L"'", ::GetLastError());
+        return false;
+    }
+    for (const auto& entry : blocks) {
+        std::vector<BYTE> data = encodeStringBlock(entry.second);
+        if (!::UpdateResourceW(update.get(), MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(entry.first.block),
+                               entry.first.language, data.data(), static_cast<DWORD>(data.size()))) {
+            error = failure(L"cannot update the string table of '" + program + L"'", ::GetLastError());
+            return false;
+        }
+    }
+    if (!::EndUpdateResourceW(update.release(), FALSE)) {
+        error = failure(L"cannot write the resources of '" + program + L"'", ::GetLastError());
+        return false;
+    }
+    return true;
+}
+
+std::wstring fullPath(const std::wstring& path) {
+    wchar_t buffer[MAX_PATH * 4];
+    const DWORD length = ::GetFullPathNameW(path.c_str(), MAX_PATH * 4, buffer, nullptr);
+    return length != 0 && length < MAX_PATH * 4 ? std::wstring(buffer, length) : path;
+}
+
+bool stampCopy(const std::wstring& source, const std::map<UINT, std::wstring>& values, const std::wstring& target,
+               std::wstring& error) {
+    // Blocks 7 and 9 hold ids 96-111 and 128-143: every setting lives there.
+    const std::vector<WORD> blockIds = {7, 9};
+    Blocks blocks;
+    if (!readBlocks(source, blockIds, blocks, error)) return false;
+    for (auto& entry : blocks)
+        for (const auto& value : values)
+            if (stringBlockId(value.first) == entry.first.block) entry.second[value.first & 15] = value.second;
+
+    if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) {
+        error = failure(L"cannot write the target '" + target + L"'", ::GetLastError());
+        return false;
+    }
+    // A copy can come out read-only from a read-only source; it must be updatable.
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        ::SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);  // best effort
+    if (!writeBlocks(target, blocks, error)) return false;
+
+    // Read the result back: a target that does not say what was asked is no target.
+    Blocks written;
+    if (!readBlocks(target, blockIds, written, error)) return false;
+    for (const auto& entry : blocks) {
+        auto found = written.find(entry.first);
+        if (found == written.end() || found->second != entry.second) {
+            error = L"the string table written to '" + target + L"' does not read back as written";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool stampProgram(const std::wstring& source, const std::wstring& settingsFile, const std::wstring& target,
+                  std::wstring& error) {
+    std::string bytes;
+    if (!readFile(settingsFile, bytes, error)) return false;
+    std::map<UINT, std::wstring> values;
+    std::wstring reason;
+    if (!parseSettingsText(bytes, values, reason)) {
+        error = L"settings file '" + settingsFile + L"', " + reason;
+        return false;
+    }
+    if (::GetFileAttributesW(source.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        error = failure(L"cannot open the program '" + source + L"'", ::GetLastError());
+        return false;
+    }
+    if (::lstrcmpiW(fullPath(source).c_str(), fullPath(target).c_str()) == 0) {
+        error = L"the target '" + target + L"' is the source itself; stamp a copy";
+        return false;
+    }
+    if (stampCopy(source, values, target, error)) return true;
+    ::DeleteFileW(target.c_str());  // best effort: a half-stamped program must not look finished
+    return false;
+}
