@@ -6,6 +6,7 @@
 // GetLastError() intact, so a wrapper going out of scope on a failure path
 // never hides the error that caused it.
 #include <windows.h>
+#include <oleauto.h>
 
 #include <utility>
 
@@ -73,6 +74,8 @@ inline void localFree(HLOCAL p) { ::LocalFree(p); }
 inline void globalFree(HGLOBAL p) { ::GlobalFree(p); }
 inline void destroyWindow(HWND w) { ::DestroyWindow(w); }
 inline void freeLibrary(HMODULE m) { ::FreeLibrary(m); }
+inline void freeBstr(BSTR s) { ::SysFreeString(s); }
+inline void destroySafeArray(SAFEARRAY* a) { ::SafeArrayDestroy(a); }
 }  // namespace detail
 
 // NULL-invalid kernel handles (threads, processes, events, tokens).
@@ -99,6 +102,20 @@ using unique_hlocal = unique_any<simple_traits<HLOCAL, nullptr, detail::localFre
 using unique_hglobal = unique_any<simple_traits<HGLOBAL, nullptr, detail::globalFree>>;
 using unique_hwnd = unique_any<simple_traits<HWND, nullptr, detail::destroyWindow>>;
 using unique_hmodule = unique_any<simple_traits<HMODULE, nullptr, detail::freeLibrary>>;
+
+// OLE Automation strings and arrays (an array of VARIANT clears its elements).
+using unique_bstr = unique_any<simple_traits<BSTR, nullptr, detail::freeBstr>>;
+using unique_safearray = unique_any<simple_traits<SAFEARRAY*, nullptr, detail::destroySafeArray>>;
+
+// One counted reference to a COM interface.
+template <typename Interface>
+struct com_traits {
+    using type = Interface*;
+    static constexpr Interface* invalid() noexcept { return nullptr; }
+    static void close(Interface* p) noexcept { p->Release(); }
+};
+template <typename Interface>
+using unique_com = unique_any<com_traits<Interface>>;
 
 // Runs a callable when the scope ends, unless dismissed.
 template <typename F>
