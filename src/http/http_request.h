@@ -1,0 +1,103 @@
+#pragma once
+// One HTTP request over WinINet, run on two threads of its own so that its
+// owner never blocks: a connect thread (InternetConnectW) and a transfer
+// thread (send, then the body in reads of 8192 bytes). Each step is announced
+// to the notification window with SendNotifyMessageW (see notifications.h).
+//
+// Threads:
+// - Construction, OpenRequest, ReadResponseInfo, StopThreads, StartTimeoutTimer
+//   and destruction run on the thread that owns the notification window.
+// - The connect thread writes only the connection handle, before its
+//   notification. The transfer thread writes finalReadSucceeded before
+//   notification 2, the received byte count (interlocked) and the receive
+//   buffer (under its lock).
+// - TakeReceivedData and GetReceivedByteCount may be called from any thread;
+//   GetResponseInfo is meaningful after the notification that fills it.
+// - Destroy a request only after both threads have ended (ThreadsEnded()).
+#include <windows.h>
+#include <wininet.h>
+
+#include <string>
+
+#include "base/unique_any.h"
+#include "http/internet_handle.h"
+#include "http/receive_buffer.h"
+#include "http/request_header.h"
+
+class FCHttpRequest {
+public:
+    // Starts at once: cracks the URL, opens the session and starts the connect
+    // thread. The time-out timer is armed here only when called on the window's
+    // thread; otherwise the owner calls StartTimeoutTimer there.
+    FCHttpRequest(int id, HWND notifyWindow, const RequestHeader& header);
+    virtual ~FCHttpRequest();
+    FCHttpRequest(const FCHttpRequest&) = delete;
+    FCHttpRequest& operator=(const FCHttpRequest&) = delete;
+
+    // On notification 0: opens the HTTP request and starts the transfer thread.
+    void OpenRequest();
+    // On notification 1: fills the status, content length, Last-Modified and Server.
+    void ReadResponseInfo();
+    // Arms SetTimer(window, id, timeoutMs) when the header asks for a time-out.
+    void StartTimeoutTimer();
+
+    // Replaces `out` with the bytes received so far and empties the buffer.
+    void TakeReceivedData(std::string& out);
+
+    // Unblocks whichever thread still runs by closing the handle it waits on,
+    // and returns that thread (not owned; valid while the request lives), or
+    // null when neither runs. Also makes the threads stop at their next step.
+    HANDLE StopThreads();
+    // True when the connect and transfer threads are both absent or ended.
+    bool ThreadsEnded() const;
+
+    int GetId() const { return id_; }
+    const ResponseInfo& GetResponseInfo() const { return response_; }
+    LONG GetReceivedByteCount() const;
+    const std::wstring& GetUrl() const { return header_.url; }
+    LONG GetRangeStart() const { return header_.rangeStart; }
+    const RequestHeader& GetHeader() const { return header_; }
+    // From URL cracking: scheme, host, port (the URL's, else the scheme's
+    // default) and path with its query.
+    INTERNET_SCHEME GetScheme() const { return scheme_; }
+    const std::wstring& GetHost() const { return host_; }
+    INTERNET_PORT GetPort() const { return port_; }
+    const std::wstring& GetPath() const { return path_; }
+
+    // Parent window of the proxy/certificate prompts (the progress window).
+    static void SetDialogParent(HWND window);
+
+private:
+    static DWORD WINAPI ConnectThread(void* self);
+    static DWORD WINAPI TransferThread(void* self);
+    void Connect();
+    void Transfer();
+    void CrackUrl();
+    void OpenSession();
+    bool SendOnce(HINTERNET request, const std::wstring& headers, bool& retry);
+    BOOL ReadBody(HINTERNET request);
+    void ReserveForContentLength(HINTERNET request);
+    // Bracket every WinINet call of the request threads; false once StopThreads ran.
+    bool BeginCall();
+    bool EndCall();
+    void PostFailure(LPARAM firstStep);
+
+    int id_;
+    HWND window_;
+    RequestHeader header_;
+    INTERNET_SCHEME scheme_ = INTERNET_SCHEME_UNKNOWN;
+    std::wstring host_;
+    std::wstring path_;
+    INTERNET_PORT port_ = 0;
+    ResponseInfo response_;
+    inner::CReceiveBuffer buffer_;
+    volatile LONG receivedBytes_ = 0;
+    volatile LONG callState_ = 0;  // see BeginCall
+    http::unique_hinternet session_;
+    http::unique_hinternet connection_;
+    http::unique_hinternet request_;
+    HINTERNET threadRequest_ = nullptr;  // request handle as the transfer thread sees it
+    base::unique_handle stopEvent_;      // set by StopThreads; ends the retry pause early
+    base::unique_handle connectThread_;
+    base::unique_handle transferThread_;
+};

@@ -1,0 +1,43 @@
+#pragma once
+// What an HTTP request is asked to do (RequestHeader) and what is known of its
+// response (ResponseInfo).
+#include <windows.h>
+
+#include <string>
+
+// Description of one request. The owner fills it; the request keeps a copy.
+struct RequestHeader {
+    // INTERNET_FLAG_RELOAD | NO_CACHE_WRITE | KEEP_CONNECTION |
+    // IGNORE_REDIRECT_TO_HTTP | IGNORE_REDIRECT_TO_HTTPS | PRAGMA_NOCACHE.
+    static constexpr DWORD defaultOpenFlags = 0x8440C100;
+
+    RequestHeader();
+
+    std::string postData;      // request body; none when empty
+    LONG method = 0;           // 0 "GET", 1 or 2 "POST", 3 "DELETE", other "GET"
+    std::wstring url;          // absolute URL
+    LONG rangeStart = 0;       // when not 0, "Range: bytes=<rangeStart>-" is sent
+    std::wstring userAgent;    // defaults to the system's user-agent string
+    std::wstring headerText;   // extra header lines, each ending in "\r\n"
+    DWORD openFlags = defaultOpenFlags;
+    DWORD timeoutMs = 0;       // the request's own time-out; 0 = none
+    std::wstring proxyHost;    // when not empty, the request goes through this proxy
+    LONG proxyPort = 80;
+    std::wstring proxyUser;
+    std::wstring proxyPassword;
+};
+
+// What the request knows about its response.
+struct ResponseInfo {
+    LONG statusCode = 0;       // 0 while no response has been read or the query failed
+    LONG contentLength = 0;    // 0 when the header is absent
+    std::wstring lastModified;
+    std::wstring server;
+    BOOL finalReadSucceeded = FALSE;  // the body ended normally (a read returned 0 bytes)
+};
+
+// The method text sent for RequestHeader::method.
+const wchar_t* methodText(LONG method);
+
+// The system's user-agent string, or an empty string when it cannot be had.
+std::wstring systemUserAgent();
