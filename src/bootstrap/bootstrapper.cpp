@@ -1,23 +1,135 @@
 #include "bootstrap/bootstrapper.h"
 
+#include <shlwapi.h>
+
+#include "app/errors.h"
+#include "app/settings.h"
+#include "bootstrap/folders.h"
+
 volatile LONG nextTask = 0;
 volatile LONG stopFlag = 0;
 volatile LONG cancelFlag = 0;
 base::unique_handle workerStartedEvent;
+base::unique_handle workerWakeEvent;
+SourceKind installationSourceKind = Unrecognized;
+std::wstring versionInfoLocation;
 
-CBootstrapper::CBootstrapper() : workerDoneEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+namespace {
 
-CBootstrapper::~CBootstrapper() = default;
+const wchar_t* const taskNames[] = {L"Idle",     L"ProcessResponse", L"DownloadVersionInfo",
+                                    L"DownloadFile", L"ReadXML",     L"ParseXML",
+                                    L"SaveFile", L"RunMSI",          L"Exit"};
 
-void CBootstrapper::InitializeDownloadFolder(BOOL elevated, bool laterThan5, HWND window) {
-    processElevated = elevated;
-    laterThanVersion5 = laterThan5;
-    notifyWindow = window;
+void wakeWorker() {
+    if (workerWakeEvent) ::SetEvent(workerWakeEvent.get());
 }
 
-void CBootstrapper::StartPipeline() {}
+// The program's own folder, canonical, with a trailing backslash.
+std::wstring findModuleDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::wstring();
+    *::PathFindFileNameW(path) = 0;
+    wchar_t canonical[MAX_PATH] = {};
+    std::wstring folder = ::PathCanonicalizeW(canonical, path) ? canonical : path;
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
 
-bool CBootstrapper::DeleteDirectoryTree(const std::wstring&) { return true; }
+DWORD WINAPI workerEntry(void* context) {
+    static_cast<CBootstrapper*>(context)->RunWorker();
+    return 0;
+}
+
+}  // namespace
+
+const wchar_t* taskName(LONG kind) {
+    if (kind < 0 || kind > Exit) return L"";
+    return taskNames[kind];
+}
+
+LONG readWord(volatile LONG& word) { return ::InterlockedCompareExchange(&word, 0, 0); }
+
+void storeNextTask(LONG task) {
+    ::InterlockedExchange(&nextTask, task);
+    wakeWorker();
+}
+
+void raiseStopFlag() {
+    ::InterlockedExchange(&stopFlag, 1);
+    wakeWorker();
+}
+
+void raiseCancelFlag() {
+    ::InterlockedExchange(&cancelFlag, 1);
+    wakeWorker();
+}
+
+CBootstrapper::CBootstrapper() : workerDoneEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    ::VariantInit(&actionModule);
+    moduleDirectory = findModuleDirectory();
+    if (!workerWakeEvent) workerWakeEvent.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+}
+
+CBootstrapper::~CBootstrapper() {
+    workerDoneEvent.reset();
+    ::VariantClear(&actionModule);
+}
+
+void CBootstrapper::SetErrorText(const std::wstring& text) { errorText = text; }
+
+void CBootstrapper::Fail(const std::wstring& text) {
+    SetErrorText(text);
+    raiseStopFlag();
+}
+
+bool CBootstrapper::DeleteDirectoryTree(const std::wstring& folder) { return ::DeleteDirectoryTree(folder); }
+
+std::wstring CBootstrapper::storedVersionFile() const { return downloadFolder + L"\\" + versionFileName; }
+
+void CBootstrapper::InitializeDownloadFolder(BOOL elevated, bool laterThan5, HWND window) {
+    notifyWindow = window;
+    processElevated = elevated;
+    laterThanVersion5 = laterThan5;
+
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    const std::wstring root = downloadRoot();
+    const std::wstring& company = appSettings().companyName;
+    const std::wstring folder = root + company + L"_" + downloadFolderStamp(now);
+    downloadFolder = folder;
+
+    PurgeOldFolders(root, company + L"_*");
+    if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES && !CreateDirectoryChain(folder)) {
+        const DWORD code = ::GetLastError();
+        throw windows_error(L"Failed to create the temporary folder: '" + folder + L"'.", code);
+    }
+    downloadFolderCreated = true;
+}
+
+void CBootstrapper::StartPipeline() {
+    const AppSettings& settings = appSettings();
+    installationSourceKind = Unrecognized;
+    const InstallationSource source = classifyInstallationUrl(settings.installationUrl, settings.exeDirectory);
+    installationSourceKind = source.kind;
+    versionInfoLocation = source.versionInfoLocation;
+    if (source.kind == Unrecognized || source.kind == FtpAddress)
+        throw windows_error(L"The 'Installation Url' parameter is not correctly formed.", 0);
+
+    QueueWorker(versionInfoLocation);
+    const DWORD wait = ::WaitForSingleObject(workerStartedEvent.get(), 5000);
+    if (wait == WAIT_OBJECT_0) return;
+    const DWORD code = ::GetLastError();
+    if (wait == WAIT_TIMEOUT)
+        throw windows_error(L"Failed to start the downloader thread (the time-out interval elapsed).", code);
+    throw windows_error(L"Failed to start the downloader thread.", code);
+}
+
+void CBootstrapper::QueueWorker(const std::wstring& location) {
+    sourceKind = installationSourceKind;
+    versionInfoSource = location;
+    if (!::QueueUserWorkItem(workerEntry, this, WT_EXECUTELONGFUNCTION)) throw static_cast<DWORD>(::GetLastError());
+}
 
 CBootstrapper& bootstrapper() {
     static CBootstrapper instance;

@@ -1,11 +1,30 @@
 #pragma once
-// The one process-wide pipeline object. This first cut holds what the shell
-// needs; the download pipeline fills in the rest.
+// The one process-wide pipeline object: fetches version_info.xml, has it read,
+// fetches every file of the release into the download folder and runs the
+// installation, on one worker queued on the system thread pool.
+//
+// Threads:
+// - Main thread (the one that first calls bootstrapper(), which owns the HTTP
+//   event window): construction, InitializeDownloadFolder, StartPipeline, the
+//   HTTP callbacks On*, destruction.
+// - Worker (thread pool): RunWorker, every task step, CopyProgress (inside
+//   CopyFileExW), the reader of version_info.xml and the installation.
+// - Hand-over only through nextTask, stopFlag and cancelFlag (interlocked; each
+//   store through the functions below also wakes the worker) and the events.
+//   downloadData is written by OnRequestFinished before it stores
+//   ProcessResponse and read by the worker only after that; errorText is
+//   written by whichever side fails, before it raises stopFlag.
 #include <windows.h>
+#include <msi.h>
+#include <oaidl.h>
 
 #include <string>
 
 #include "base/unique_any.h"
+#include "bootstrap/installation_source.h"
+#include "http/http_request_manager.h"
+#include "product/product_description.h"
+#include "xml/xml_document.h"
 
 enum TaskKind : LONG {
     Idle = 0,
@@ -19,36 +38,119 @@ enum TaskKind : LONG {
     Exit = 8,
 };
 
+// "Idle" ... "Exit"; empty for a value outside the table.
+const wchar_t* taskName(LONG kind);
+
 // Hand-over words between the main thread and the worker: written with an
-// interlocked exchange, read atomically.
+// interlocked exchange, read atomically (readWord).
 extern volatile LONG nextTask;
 extern volatile LONG stopFlag;
 extern volatile LONG cancelFlag;
 
 // Manual-reset event created with the progress window; set by the worker when it starts.
 extern base::unique_handle workerStartedEvent;
+// Auto-reset event set with every store below: the worker waits on it (at most
+// 500 ms) instead of sleeping, so a handed-over task runs at once.
+extern base::unique_handle workerWakeEvent;
 
-class CBootstrapper {
+// Computed by StartPipeline.
+extern SourceKind installationSourceKind;
+extern std::wstring versionInfoLocation;
+
+LONG readWord(volatile LONG& word);
+void storeNextTask(LONG task);
+void raiseStopFlag();
+// For the window's close handling: cancels the run and wakes the worker.
+void raiseCancelFlag();
+
+class CBootstrapper : public FCHttpRequestManager, public ProductDescription {
 public:
     CBootstrapper();
-    virtual ~CBootstrapper();
+    ~CBootstrapper() override;
 
     // Main thread, from the progress window: remembers the window and creates
-    // the download folder. May throw windows_error.
+    // the download folder (after purging earlier ones). May throw windows_error.
     void InitializeDownloadFolder(BOOL processElevated, bool laterThanVersion5, HWND window);
 
-    // Main thread, on WM_START_PIPELINE. May throw windows_error.
+    // Main thread, on WM_START_PIPELINE: classifies the installation URL, queues
+    // the worker and waits up to 5 s for it to start. Throws windows_error, or a
+    // bare DWORD when the thread pool refuses the work item.
     void StartPipeline();
+    void QueueWorker(const std::wstring& location);
+
+    // The worker loop; runs on a thread-pool thread.
+    void RunWorker();
+
+    // Copy-progress routine for CopyFileExW; data is the bootstrapper.
+    static DWORD CALLBACK CopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
+                                       LARGE_INTEGER streamSize, LARGE_INTEGER streamBytesTransferred,
+                                       DWORD streamNumber, DWORD callbackReason, HANDLE sourceFile,
+                                       HANDLE destinationFile, LPVOID data);
+
+    void SetErrorText(const std::wstring& text);
+    // A failure: the text, then stopFlag.
+    void Fail(const std::wstring& text);
 
     static bool DeleteDirectoryTree(const std::wstring& folder);
 
+    // downloadFolder + "\version_info.xml".
+    std::wstring storedVersionFile() const;
+
     HWND notifyWindow = nullptr;
+    XmlDocument xmlDocument;
     base::unique_handle workerDoneEvent;
+    SourceKind sourceKind = Unrecognized;
+    std::wstring versionInfoSource;
     std::wstring downloadFolder;
+    std::string downloadData;
+    int currentRequestId = 0;
+    LONG currentTask = Idle;
+    DWORD bytesReceived = 0;
+    DWORD fileIndex = 0;
     std::wstring errorText;
     bool downloadFolderCreated = false;
     LONG processElevated = 0;
     bool laterThanVersion5 = false;
+    std::wstring moduleDirectory;  // this program's folder, with a trailing backslash
+
+    // Installation sequence state.
+    bool restartApplications = false;
+    std::wstring manifestFolder;
+    MSIHANDLE installerHandle = 0;
+
+    // Managed custom-action host state.
+    std::wstring clrInstallRoot;
+    std::wstring clrVersion;
+    std::wstring runningClrVersion;
+    VARIANT actionModule;
+    DISPID disposeId = 0;
+    DISPID setParentWindowHandleId = 0;
+    DISPID doAfterInstallId = 0;
+    DISPID doBeforeInstallId = 0;
+    DISPID doBeforeUninstallId = 0;
+    DISPID doInitializeId = 0;
+    DISPID doInstallUIActionId = 0;
+
+protected:
+    void OnResponseHeaders(FCHttpRequest& request) override;
+    void OnRequestFinished(FCHttpRequest& request) override;
+    void OnDataReceived(FCHttpRequest& request, int byteCount) override;
+
+private:
+    friend struct PipelineSteps;
+    // True when the step wants the usual pause (up to 500 ms) before the next check.
+    bool RunStep(LONG task);
+    void FinishRun();
+    // A failure that cannot throw (for the exception boundaries); keeps an earlier text.
+    void failQuietly(const wchar_t* text) noexcept;
+
+    // Set when CopyProgress has run the completion step of the current copy.
+    bool copyCompleted_ = false;
 };
 
+// The process-wide object; created on first use, which must be on the main thread.
 CBootstrapper& bootstrapper();
+
+// Reads xmlDocument into the bootstrapper's ProductDescription for the settings
+// of this program. False with errorText set on failure.
+bool readProductDescription(CBootstrapper& pipeline);

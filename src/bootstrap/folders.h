@@ -1,0 +1,28 @@
+#pragma once
+// Folder operations for the download folder. Plain functions with no shared
+// state: callable from any thread.
+#include <windows.h>
+
+#include <string>
+
+// Creates a folder and its missing parents. True when the folder exists afterwards
+// (or the path has no backslash, so there is nothing to create).
+bool CreateDirectoryChain(const std::wstring& path);
+
+// Deletes a folder with everything in it, read-only files included. A junction or
+// symbolic link, at the top or inside, is removed itself and never followed, so
+// its target stays untouched.
+bool DeleteDirectoryTree(const std::wstring& path);
+
+// Deletes every folder in root (which ends with a backslash) whose name matches
+// the wildcard pattern; files that match are left alone. Silent: stops at the
+// first folder that cannot be deleted.
+void PurgeOldFolders(const std::wstring& root, const std::wstring& pattern);
+
+// "<year><month><day><hour><second>" without separators or leading zeros; the
+// minute is not part of it.
+std::wstring downloadFolderStamp(const SYSTEMTIME& time);
+
+// The Temporary Internet Files folder with one trailing backslash; the temporary
+// folder when the system cannot name it.
+std::wstring downloadRoot();

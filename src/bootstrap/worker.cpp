@@ -1,0 +1,268 @@
+// The worker loop and the steps of its task table.
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <utility>
+
+#include "app/messages.h"
+#include "bootstrap/bootstrapper.h"
+#include "bootstrap/file_io.h"
+#include "bootstrap/folders.h"
+#include "bootstrap/installation.h"
+#include "bootstrap/names.h"
+
+// The steps, kept out of the class's public face.
+struct PipelineSteps {
+    static void post(CBootstrapper& p, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+        ::PostMessageW(p.notifyWindow, message, wParam, lParam);
+    }
+
+    static void startWebFetch(CBootstrapper& p, const std::wstring& url) {
+        std::string().swap(p.downloadData);
+        RequestHeader header;
+        header.headerText = L"Accept: */*\r\n";
+        header.url = url;
+        p.currentRequestId = p.AddRequest(header);
+    }
+
+    // Runs CopyFileExW; when the system never called the completion step (Wine
+    // never calls the progress routine at all), runs it once after a good copy.
+    static bool copy(CBootstrapper& p, const std::wstring& from, const std::wstring& to) {
+        p.copyCompleted_ = false;
+        if (!::CopyFileExW(from.c_str(), to.c_str(), &CBootstrapper::CopyProgress, &p, nullptr, 0)) return false;
+        if (!p.copyCompleted_) completeCopy(p);
+        return true;
+    }
+
+    // What follows a finished copy, by the task that started it.
+    static void completeCopy(CBootstrapper& p) {
+        p.copyCompleted_ = true;
+        if (p.currentTask == DownloadVersionInfo) {
+            storeNextTask(ReadXML);
+        } else if (p.currentTask == DownloadFile) {
+            if (p.fileIndex < p.sourceFiles.size() && p.fileIndex < p.localFiles.size()) {
+                ++p.fileIndex;
+                storeNextTask(p.fileIndex < p.sourceFiles.size() ? DownloadFile : RunMSI);
+            } else {
+                p.Fail(L"The file index is outside the allowable range of values.");
+            }
+        } else {
+            p.Fail(L"Unsupported task.");
+        }
+    }
+
+    static bool downloadVersionInfo(CBootstrapper& p) {
+        storeNextTask(Idle);
+        p.currentTask = DownloadVersionInfo;
+        if (p.sourceKind == WebAddress) {
+            startWebFetch(p, p.versionInfoSource);
+        } else if (!copy(p, p.versionInfoSource, p.storedVersionFile())) {
+            p.Fail(textWithCode(L"Failed to copy 'version_info.xml' file", ::GetLastError()));
+        }
+        return true;
+    }
+
+    // The release file's target with its folder created; false after a failure.
+    static bool prepareTarget(CBootstrapper& p, std::wstring& target, bool& pause) {
+        pause = true;
+        if (p.fileIndex >= p.sourceFiles.size() || p.fileIndex >= p.localFiles.size()) {
+            p.Fail(L"The file index is outside the allowable range of values.");
+            return false;
+        }
+        target = p.localFiles[p.fileIndex];
+        const std::wstring folder = folderOfTarget(target);
+        if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES && !CreateDirectoryChain(folder)) {
+            p.Fail(textWithCode(L"Failed to create directory (" + folder + L")", ::GetLastError()));
+            pause = false;
+            return false;
+        }
+        target = withoutDeploySuffix(target);
+        return true;
+    }
+
+    static bool downloadFile(CBootstrapper& p) {
+        storeNextTask(Idle);
+        p.currentTask = DownloadFile;
+        if (p.sourceFiles.empty()) {
+            p.Fail(L"The 'files' section of 'version_info.xml' has no files. Source url: " + p.versionInfoSource + L".");
+            return false;
+        }
+        if (p.sourceKind == WebAddress) {
+            if (p.fileIndex >= p.sourceFiles.size()) {
+                p.Fail(L"The file index is outside the allowable range of values.");
+                return true;
+            }
+            startWebFetch(p, p.sourceFiles[p.fileIndex]);
+            return true;
+        }
+        std::wstring target;
+        bool pause = true;
+        if (!prepareTarget(p, target, pause)) return pause;
+        if (!copy(p, p.sourceFiles[p.fileIndex], target))
+            p.Fail(textWithCode(L"Failed to copy '" + baseName(target) + L"' file", ::GetLastError()));
+        return true;
+    }
+
+    static bool processResponse(CBootstrapper& p) {
+        if (p.currentTask == DownloadVersionInfo) {
+            const bool written = WriteWholeFile(p.downloadData.data(), static_cast<DWORD>(p.downloadData.size()),
+                                                p.storedVersionFile());
+            const DWORD code = ::GetLastError();
+            std::string().swap(p.downloadData);  // a large body must not stay beside the next one
+            if (written) {
+                storeNextTask(ReadXML);
+            } else {
+                p.Fail(textWithCode(L"Failed to create 'version_info.xml' file", code));
+            }
+            return true;
+        }
+        if (p.currentTask == DownloadFile) {
+            std::wstring target;
+            bool pause = true;
+            if (!prepareTarget(p, target, pause)) return pause;
+            const bool written =
+                WriteWholeFile(p.downloadData.data(), static_cast<DWORD>(p.downloadData.size()), target);
+            const DWORD code = ::GetLastError();
+            std::string().swap(p.downloadData);
+            if (written) {
+                ++p.fileIndex;
+                storeNextTask(p.fileIndex < p.sourceFiles.size() ? DownloadFile : RunMSI);
+            } else {
+                p.Fail(textWithCode(L"Failed to create '" + baseName(target) + L"' file", code));
+            }
+            return true;
+        }
+        p.Fail(L"Unsupported task.");
+        return true;
+    }
+
+    static bool readXml(CBootstrapper& p) {
+        p.currentTask = ReadXML;
+        const std::wstring path = p.storedVersionFile();
+        if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            p.Fail(L"Can't find the 'version_info.xml' file (" + path + L").");
+            return false;
+        }
+        std::wstring text;
+        {
+            std::string bytes;
+            if (!ReadWholeFile(path, bytes)) {
+                p.Fail(textWithCode(L"Failed to read 'version_info.xml' file (" + path + L")", ::GetLastError()));
+                return true;
+            }
+            text = Utf8ToWide(bytes);
+        }  // the bytes go before the document takes its own copy
+        if (!p.xmlDocument.parseText(std::move(text))) {
+            p.Fail(L"Failed to load 'version_info.xml' file (" + path + L").");
+            return true;
+        }
+        storeNextTask(ParseXML);
+        return true;
+    }
+
+    static bool parseXml(CBootstrapper& p) {
+        p.currentTask = ParseXML;
+        if (!readProductDescription(p)) {
+            raiseStopFlag();
+        } else if (p.products.empty()) {
+            p.Fail(L"No products found in 'version_info.xml'. Source url: " + p.versionInfoSource);
+        } else {
+            p.fileIndex = 0;
+            storeNextTask(DownloadFile);
+        }
+        return true;
+    }
+
+    static bool runMsi(CBootstrapper& p) {
+        p.currentTask = RunMSI;
+        if (p.msiFileName.empty()) {
+            p.Fail(L"The 'msi' attribute is not defined in the 'version_info.xml' file.");
+            return false;
+        }
+        post(p, WM_INSTALLING);
+        if (RunInstallation(p)) {
+            storeNextTask(Exit);
+        } else {
+            raiseStopFlag();
+        }
+        return true;
+    }
+};
+
+void CBootstrapper::failQuietly(const wchar_t* text) noexcept {
+    try {
+        if (errorText.empty()) SetErrorText(text);
+    } catch (...) {
+        // the text could not be stored: the window shows its "unknown error" box
+    }
+    raiseStopFlag();
+}
+
+bool CBootstrapper::RunStep(LONG task) {
+    switch (task) {
+        case DownloadVersionInfo: return PipelineSteps::downloadVersionInfo(*this);
+        case DownloadFile: return PipelineSteps::downloadFile(*this);
+        case ProcessResponse: return PipelineSteps::processResponse(*this);
+        case ReadXML: return PipelineSteps::readXml(*this);
+        case ParseXML: return PipelineSteps::parseXml(*this);
+        case RunMSI: return PipelineSteps::runMsi(*this);
+        case Exit: raiseStopFlag(); return true;
+        default: return true;  // Idle, SaveFile and unknown values: waiting
+    }
+}
+
+void CBootstrapper::RunWorker() {
+    PipelineSteps::post(*this, WM_WORKER_STARTED);
+    ::SetEvent(workerStartedEvent.get());
+    PipelineSteps::post(*this, WM_BYTES_RECEIVED, 0);
+    currentRequestId = 0;
+    bytesReceived = 0;
+    storeNextTask(DownloadVersionInfo);
+    // No exception may leave a thread-pool callback: one becomes the run's failure.
+    try {
+        while (readWord(cancelFlag) == 0 && readWord(stopFlag) == 0) {
+            if (RunStep(readWord(nextTask))) ::WaitForSingleObject(workerWakeEvent.get(), 500);
+        }
+    } catch (const std::bad_alloc&) {
+        failQuietly(L"Not enough memory to complete the download.");
+    } catch (...) {
+        failQuietly(L"Unexpected error in the downloader thread.");
+    }
+    FinishRun();
+}
+
+void CBootstrapper::FinishRun() {
+    try {
+        if (!errorText.empty()) {
+            if (currentRequestId != 0) DeleteRequest(currentRequestId);
+            const size_t bytes = (errorText.size() + 1) * sizeof(wchar_t);
+            wchar_t* copy = static_cast<wchar_t*>(std::malloc(bytes));
+            if (copy) std::memcpy(copy, errorText.c_str(), bytes);
+            if (!::PostMessageW(notifyWindow, WM_PIPELINE_FAILED, reinterpret_cast<WPARAM>(copy), currentTask))
+                std::free(copy);
+        } else if (readWord(cancelFlag) == 0) {
+            PipelineSteps::post(*this, WM_PIPELINE_FINISHED);
+        }
+    } catch (...) {
+        // best effort: the window still learns that the worker ended through workerDoneEvent
+    }
+    ::SetEvent(workerDoneEvent.get());
+}
+
+DWORD CALLBACK CBootstrapper::CopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
+                                           LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE,
+                                           LPVOID data) {
+    CBootstrapper& p = *static_cast<CBootstrapper*>(data);
+    if (totalBytesTransferred.QuadPart != totalFileSize.QuadPart)
+        return readWord(cancelFlag) == 1 ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+    if (!p.copyCompleted_) {
+        try {
+            PipelineSteps::completeCopy(p);
+        } catch (...) {
+            p.copyCompleted_ = true;
+            p.failQuietly(L"Not enough memory to complete the download.");
+        }
+    }
+    return PROGRESS_CONTINUE;
+}

@@ -1,0 +1,164 @@
+#include "product/product_description.h"
+
+#include <windows.h>
+
+#include "product/combine.h"
+#include "xml/xml_document.h"
+
+namespace {
+
+bool endsWithNoCase(const std::wstring& text, const std::wstring& suffix) {
+    return text.size() >= suffix.size() && equalsAsciiNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+// Finds a child of the current element's parent level after the current one and
+// tells whether its text equals value.
+bool childTextIs(XmlDocument& document, const wchar_t* name, const wchar_t* value, bool& found) {
+    found = document.findElement(name);
+    return found && equalsAsciiNoCase(document.getElementText(), value);
+}
+
+// The joined local path, unless the name (or what Windows makes of the joined
+// path) leaves the download folder.
+bool localPathInside(const std::wstring& downloadFolder, const std::wstring& name, std::wstring& local) {
+    if (!staysInsideFolder(name)) return false;
+    local = combinePath(downloadFolder, name);
+    if (local.empty()) return true;  // a join that fails stays empty, as the system gave it
+    wchar_t full[MAX_PATH];
+    const DWORD length = ::GetFullPathNameW(local.c_str(), MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH) return true;
+    std::wstring folder = downloadFolder;
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    wchar_t fullFolder[MAX_PATH];
+    const DWORD folderLength = ::GetFullPathNameW(folder.c_str(), MAX_PATH, fullFolder, nullptr);
+    if (folderLength == 0 || folderLength >= MAX_PATH) return true;
+    const std::wstring canonical(full, length);
+    const std::wstring canonicalFolder(fullFolder, folderLength);
+    return canonical.size() > canonicalFolder.size() &&
+           equalsAsciiNoCase(canonical.substr(0, canonicalFolder.size()), canonicalFolder);
+}
+
+void appendEntry(ProductDescription& description, const std::wstring& code, const std::wstring& version,
+                 const std::wstring& language, bool installUI, bool uninstallUI) {
+    ProductEntry entry;
+    entry.productCode = code;
+    entry.version = version;
+    entry.language = language;
+    entry.showInstallUI = installUI;
+    entry.showUninstallUI = uninstallUI;
+    description.products.push_back(entry);
+}
+
+// Cursor on the current release's version element; leaves it there.
+bool readCurrentRelease(XmlDocument& document, const DescriptionInputs& inputs, const std::wstring& language,
+                        const std::wstring& version, ProductDescription& description, std::wstring& errorText) {
+    const std::wstring warning = document.getAttribute(L"showRunningApplicationsWarning");
+    if (!warning.empty() && equalsAsciiNoCase(warning, L"false")) description.showRunningApplicationsWarning = false;
+
+    document.enterElement();
+    if (!document.findElement(L"files")) {
+        errorText = L"XML error: Can't find the 'files' tag.";
+        return false;
+    }
+    std::wstring msi = document.getAttribute(L"msi");
+    if (!endsWithNoCase(msi, L".msi")) msi += L".msi";
+    description.msiFileName = msi;
+    description.customActionAssembly = document.getAttribute(L"customActionAssembly");
+    description.customActionClass = document.getAttribute(L"customActionClass");
+
+    const std::wstring releaseFolder =
+        inputs.webSource ? combineUrl(combineUrl(inputs.installationUrl, language), version)
+                         : combinePath(combinePath(inputs.installationUrl, language), version);
+
+    // Collect first: a release with one unsafe name contributes no file at all.
+    std::vector<std::wstring> sources;
+    std::vector<std::wstring> locals;
+    document.enterElement();
+    while (document.findElement(L"file")) {
+        const std::wstring name = document.getElementText();
+        std::wstring local;
+        if (!localPathInside(inputs.downloadFolder, name, local)) {
+            errorText = L"XML error: The file name '" + name + L"' points outside the download folder.";
+            return false;
+        }
+        sources.push_back(inputs.webSource ? combineUrl(releaseFolder, name) : combinePath(releaseFolder, name));
+        locals.push_back(local);
+    }
+    document.leaveElement();
+    description.sourceFiles.insert(description.sourceFiles.end(), sources.begin(), sources.end());
+    description.localFiles.insert(description.localFiles.end(), locals.begin(), locals.end());
+
+    // Only a preferences element after files is seen.
+    if (document.findElement(L"preferences")) {
+        document.enterElement();
+        bool found = false;
+        if (childTextIs(document, L"showInstallUI", L"false", found)) description.showInstallUI = false;
+        if (childTextIs(document, L"showUninstallUI", L"true", found)) description.showUninstallUI = true;
+        if (childTextIs(document, L"showRunningApplicationsWarning", L"false", found))
+            description.showRunningApplicationsWarning = false;
+        document.leaveElement();
+    }
+    document.leaveElement();
+
+    if (!holdsProduct(description.products, inputs.productCode)) {
+        appendEntry(description, inputs.productCode, version, language, description.showInstallUI,
+                    description.showUninstallUI);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool holdsProduct(const std::vector<ProductEntry>& products, const std::wstring& productCode) {
+    for (const ProductEntry& entry : products) {
+        if (equalsAsciiNoCase(entry.productCode, productCode)) return true;
+    }
+    return false;
+}
+
+bool readProductEntry(XmlDocument& document, const std::wstring& productCode, const std::wstring& version,
+                      const std::wstring& language, ProductDescription& description) {
+    bool installUI = true;
+    bool uninstallUI = false;
+    document.enterElement();
+    if (document.findElement(L"preferences")) {
+        document.enterElement();
+        bool found = false;
+        if (childTextIs(document, L"showInstallUI", L"false", found)) installUI = false;
+        if (childTextIs(document, L"showUninstallUI", L"true", found)) uninstallUI = true;
+        document.leaveElement();
+    }
+    document.leaveElement();
+    appendEntry(description, productCode, version, language, installUI, uninstallUI);
+    return true;
+}
+
+bool readProductDescription(XmlDocument& document, const DescriptionInputs& inputs, ProductDescription& description,
+                            std::wstring& errorText) {
+    if (!document.findElement(L"application")) {
+        errorText = L"XML error: Can't find the 'application' tag.";
+        return false;
+    }
+    if (!equalsAsciiNoCase(document.getAttribute(L"name"), inputs.companyName)) {
+        errorText = L"XML error: Wrong product name.";
+        return false;
+    }
+    document.enterElement();
+    while (document.findElement(L"product")) {
+        const std::wstring language = document.getAttribute(L"language");
+        const bool ourLanguage = equalsAsciiNoCase(language, inputs.language);
+        document.enterElement();
+        while (document.findElement(L"version")) {
+            const std::wstring version = document.getAttribute(L"name");
+            if (ourLanguage && equalsAsciiNoCase(version, inputs.version)) {
+                if (!readCurrentRelease(document, inputs, language, version, description, errorText)) return false;
+                continue;
+            }
+            const std::wstring code = document.getAttribute(L"productCode");
+            if (code.empty() || (!ourLanguage && version.empty()) || holdsProduct(description.products, code)) continue;
+            readProductEntry(document, code, version, language, description);
+        }
+        document.leaveElement();
+    }
+    return true;
+}

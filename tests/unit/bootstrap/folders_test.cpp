@@ -1,0 +1,195 @@
+#include "bootstrap/folders.h"
+
+#include <gtest/gtest.h>
+#include <winioctl.h>
+
+#include <vector>
+
+#include "temp_folder.h"
+
+namespace {
+
+// A directory junction (mount point) at link pointing to target.
+bool makeJunction(const std::wstring& link, const std::wstring& target) {
+    if (!::CreateDirectoryW(link.c_str(), nullptr)) return false;
+    HANDLE handle = ::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const std::wstring substitute = L"\\??\\" + target;
+    const USHORT substituteBytes = static_cast<USHORT>(substitute.size() * 2);
+    const USHORT printBytes = static_cast<USHORT>(target.size() * 2);
+    // ReparseTag, ReparseDataLength, Reserved, then the mount-point buffer.
+    std::vector<BYTE> buffer(8 + 8 + substituteBytes + 2 + printBytes + 2);
+    BYTE* p = buffer.data();
+    *reinterpret_cast<DWORD*>(p) = IO_REPARSE_TAG_MOUNT_POINT;
+    *reinterpret_cast<USHORT*>(p + 4) = static_cast<USHORT>(buffer.size() - 8);
+    USHORT* names = reinterpret_cast<USHORT*>(p + 8);
+    names[0] = 0;                                         // SubstituteNameOffset
+    names[1] = substituteBytes;                           // SubstituteNameLength
+    names[2] = static_cast<USHORT>(substituteBytes + 2);  // PrintNameOffset
+    names[3] = printBytes;                                // PrintNameLength
+    memcpy(p + 16, substitute.c_str(), substituteBytes + 2);
+    memcpy(p + 16 + substituteBytes + 2, target.c_str(), printBytes + 2);
+    DWORD returned = 0;
+    const BOOL ok = ::DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, buffer.data(),
+                                      static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr);
+    ::CloseHandle(handle);
+    if (!ok) ::RemoveDirectoryW(link.c_str());
+    return ok != FALSE;
+}
+
+using ToUnix = char*(CDECL*)(const wchar_t*);
+
+// Wine's own path conversion; null on Windows.
+ToUnix wineToUnix() {
+    return reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+}
+
+// The host path of a Windows path whose last part need not exist yet.
+std::string hostPath(const std::wstring& path) {
+    const ToUnix toUnix = wineToUnix();
+    const size_t slash = path.rfind(L'\\');
+    char* folder = toUnix ? toUnix(path.substr(0, slash).c_str()) : nullptr;
+    if (!folder) return std::string();
+    std::string result = std::string(folder) + "/";
+    ::HeapFree(::GetProcessHeap(), 0, folder);
+    for (wchar_t c : path.substr(slash + 1)) result += static_cast<char>(c);
+    return result;
+}
+
+// Runs a host program under Wine. Its end is reported before its effect is
+// visible, so callers poll for the effect.
+bool runHost(const char* program, std::string command) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessA(program, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return true;
+}
+
+template <typename Condition>
+bool pollFor(Condition condition) {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 10000; ::Sleep(20)) {
+        if (condition()) return true;
+    }
+    return false;
+}
+
+// Under Wine a host symbolic link is what shows as a reparse point.
+bool makeHostSymlink(const std::wstring& link, const std::wstring& target) {
+    const std::string from = hostPath(link), to = hostPath(target);
+    if (from.empty() || to.empty()) return false;
+    if (!runHost("Z:\\bin\\ln", "ln -s " + to + " " + from)) return false;
+    return pollFor([&] {
+        const DWORD attributes = ::GetFileAttributesW(link.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    });
+}
+
+// Wine cannot remove a host link through Windows calls: tests clean up with the host's rm.
+void removeLeftoverLink(const std::wstring& link) {
+    if (!exists(link) || !wineToUnix()) return;
+    if (runHost("Z:\\bin\\rm", "rm -f " + hostPath(link))) pollFor([&] { return !exists(link); });
+}
+
+// A link the system reports as a reparse point, by whichever means this system has.
+bool plantLink(const std::wstring& link, const std::wstring& target) {
+    return makeJunction(link, target) || makeHostSymlink(link, target);
+}
+
+}  // namespace
+
+TEST(CreateDirectoryChain, CreatesMissingParentsAndAcceptsExistingFolders) {
+    TempFolder temp;
+    const std::wstring deep = temp / L"a\\b\\c";
+    EXPECT_TRUE(CreateDirectoryChain(deep));
+    EXPECT_TRUE(exists(deep));
+    EXPECT_TRUE(CreateDirectoryChain(deep));
+    EXPECT_TRUE(CreateDirectoryChain(L"no-backslash-here"));
+    EXPECT_FALSE(exists(L"no-backslash-here"));
+}
+
+TEST(DeleteDirectoryTree, RemovesNestedFoldersAndReadOnlyFiles) {
+    TempFolder temp;
+    const std::wstring root = temp / L"tree";
+    ASSERT_TRUE(CreateDirectoryChain(root + L"\\sub\\deeper"));
+    writeText(root + L"\\top.txt", "x");
+    writeText(root + L"\\sub\\deeper\\locked.txt", "y");
+    ::SetFileAttributesW((root + L"\\sub\\deeper\\locked.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    ::SetFileAttributesW((root + L"\\sub").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(DeleteDirectoryTree(root));
+    EXPECT_FALSE(exists(root));
+    EXPECT_FALSE(DeleteDirectoryTree(root)) << "a missing folder is a failure";
+}
+
+TEST(DeleteDirectoryTree, NeverEntersAJunctionOrSymbolicLink) {
+    TempFolder temp;
+    const std::wstring precious = temp / L"precious";
+    ASSERT_TRUE(CreateDirectoryChain(precious));
+    writeText(precious + L"\\keep.txt", "keep");
+    const std::wstring root = temp / L"download";
+    ASSERT_TRUE(CreateDirectoryChain(root));
+    ASSERT_TRUE(plantLink(root + L"\\link", precious));
+    writeText(root + L"\\later.txt", "x");
+    // Windows removes the link itself; Wine cannot remove a host link and fails. Either way
+    // the target's content stays.
+    const bool removed = DeleteDirectoryTree(root);
+    EXPECT_EQ(removed, !exists(root));
+    EXPECT_EQ(readText(precious + L"\\keep.txt"), "keep");
+    removeLeftoverLink(root + L"\\link");
+}
+
+TEST(PurgeOldFolders, DeletesMatchingFoldersWithReadOnlyFilesAndLeavesFiles) {
+    TempFolder temp;
+    const std::wstring root = temp.path() + L"\\";
+    ASSERT_TRUE(CreateDirectoryChain(root + L"Acme_2020111"));
+    writeText(root + L"Acme_2020111\\old.msi", "old");
+    ::SetFileAttributesW((root + L"Acme_2020111\\old.msi").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(CreateDirectoryChain(root + L"Acme_x\\nested"));
+    writeText(root + L"Acme_file", "a file with the same kind of name");
+    ASSERT_TRUE(CreateDirectoryChain(root + L"Other_1"));
+
+    PurgeOldFolders(root, L"Acme_*");
+
+    EXPECT_FALSE(exists(root + L"Acme_2020111"));
+    EXPECT_FALSE(exists(root + L"Acme_x"));
+    EXPECT_EQ(readText(root + L"Acme_file"), "a file with the same kind of name");
+    EXPECT_TRUE(exists(root + L"Other_1"));
+}
+
+TEST(PurgeOldFolders, APlantedLinkNeverEmptiesItsTarget) {
+    TempFolder temp;
+    const std::wstring root = temp.path() + L"\\";
+    ASSERT_TRUE(CreateDirectoryChain(root + L"precious\\inner"));
+    writeText(root + L"precious\\keep.txt", "keep");
+    writeText(root + L"precious\\inner\\deep.txt", "deep");
+    ASSERT_TRUE(plantLink(root + L"Acme_planted", root + L"precious"));
+
+    PurgeOldFolders(root, L"Acme_*");
+
+    EXPECT_EQ(readText(root + L"precious\\keep.txt"), "keep");
+    EXPECT_EQ(readText(root + L"precious\\inner\\deep.txt"), "deep");
+    removeLeftoverLink(root + L"Acme_planted");
+}
+
+TEST(DownloadFolderStamp, IsYearMonthDayHourSecondWithoutLeadingZeros) {
+    SYSTEMTIME time = {};
+    time.wYear = 2026;
+    time.wMonth = 12;
+    time.wDay = 7;
+    time.wHour = 10;
+    time.wMinute = 5;
+    time.wSecond = 9;
+    EXPECT_EQ(downloadFolderStamp(time), L"2026127109");
+}
+
+TEST(DownloadRoot, EndsWithOneBackslash) {
+    const std::wstring root = downloadRoot();
+    ASSERT_GE(root.size(), 2u);
+    EXPECT_EQ(root.back(), L'\\');
+    EXPECT_NE(root[root.size() - 2], L'\\');
+}
