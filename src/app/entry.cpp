@@ -17,10 +17,6 @@
 #include "app/single_instance.h"
 #include "bootstrap/bootstrapper.h"
 
-HINSTANCE instanceHandle = nullptr;
-ATOM instanceAtom = 0;
-HWND mainWindow = nullptr;
-
 namespace {
 
 enum class Outcome { Run, EndAtOnce, EndWithCleanUp };

@@ -156,22 +156,22 @@ void registerWindowClass(HINSTANCE instance) {
     ::RegisterClassExW(&windowClass);  // best effort: creation reports a missing class
 }
 
+HWND createProgressDialog(HINSTANCE instance, const std::wstring& className) {
+    const BYTE* data = nullptr;
+    size_t size = 0;
+    if (!findDialogTemplate(instance, IDD_PROGRESS, data, size)) return nullptr;
+    const std::vector<BYTE> patched = dialogTemplateWithClass(data, size, className);
+    if (patched.empty()) return ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_PROGRESS), nullptr, nullptr, 0);
+    return ::CreateDialogIndirectParamW(instance, reinterpret_cast<const DLGTEMPLATE*>(patched.data()), nullptr,
+                                        nullptr, 0);
+}
+
 bool createProgressWindow(HINSTANCE instance, int showCommand, BOOL processElevated, bool laterThanVersion5) {
     instanceHandle = instance;
     workerStartedEvent.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
 
     const AppSettings& settings = appSettings();
-    HWND window = nullptr;
-    const BYTE* data = nullptr;
-    size_t size = 0;
-    if (!findDialogTemplate(instance, IDD_PROGRESS, data, size)) return false;
-    const std::vector<BYTE> patched = dialogTemplateWithClass(data, size, settings.windowClassName);
-    if (patched.empty()) {
-        window = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_PROGRESS), nullptr, nullptr, 0);
-    } else {
-        window = ::CreateDialogIndirectParamW(instance, reinterpret_cast<const DLGTEMPLATE*>(patched.data()), nullptr,
-                                              nullptr, 0);
-    }
+    HWND window = createProgressDialog(instance, settings.windowClassName);
     if (window == nullptr) return false;
 
     ::SetWindowTextW(window, settings.windowTitle.c_str());

@@ -4,9 +4,15 @@
 // screen updates, error boxes and the end of the message loop. Main thread only.
 #include <windows.h>
 
+#include <string>
+
 // Registers the class named by windowClassName (result ignored: a second
 // registration of the same class is harmless).
 void registerWindowClass(HINSTANCE instance);
+
+// The window from dialog template 129 with the given (registered) class; null
+// on failure. Not shown yet.
+HWND createProgressDialog(HINSTANCE instance, const std::wstring& className);
 
 // Creates the window (hidden when showProgressWindow is "false"), hands it to
 // the pipeline and posts WM_START_PIPELINE. False when the window could not be

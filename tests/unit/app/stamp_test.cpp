@@ -1,0 +1,257 @@
+// The stamping tool, through its parser and through the real stamp.exe on a
+// copy of the real bootstrapper.exe.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/resource_ids.h"
+#include "app/settings_loader.h"
+#include "base/unique_any.h"
+#include "settings_file.h"
+
+namespace {
+
+std::map<UINT, std::wstring> parsed(const std::string& text) {
+    std::map<UINT, std::wstring> values;
+    std::wstring error;
+    EXPECT_TRUE(parseSettingsText(text, values, error)) << std::string(error.begin(), error.end());
+    return values;
+}
+
+std::wstring parseError(const std::string& text) {
+    std::map<UINT, std::wstring> values;
+    std::wstring error;
+    EXPECT_FALSE(parseSettingsText(text, values, error));
+    return error;
+}
+
+}  // namespace
+
+TEST(SettingsFile, CommentsBlanksBomAndLineEndsAreSkipped) {
+    const auto values = parsed("\xEF\xBB\xBF# release 2.3\r\n\r\n  version = 2.3.001 \r\nproductName=P\xC2\xAE\n");
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_EQ(values.at(IDS_VERSION), L"2.3.001");
+    EXPECT_EQ(values.at(IDS_PRODUCT_NAME), L"P\x00AE");
+}
+
+TEST(SettingsFile, EveryFieldNameMapsToItsId) {
+    const auto values = parsed(
+        "windowClassName=1\nloaderComponentCodes=2\ninstallationUrl=3\nlanguage=4\nprivileges=5\nproductName=6\n"
+        "productCode=7\ncompanyName=8\nhostApplication=9\nwindowTitle=10\nversion=11\nshowProgressWindow=12\n");
+    EXPECT_EQ(values.size(), 12u);
+    EXPECT_EQ(values.at(IDS_WINDOW_CLASS_NAME), L"1");
+    EXPECT_EQ(values.at(IDS_SHOW_PROGRESS_WINDOW), L"12");
+}
+
+TEST(SettingsFile, EmptyValueAndValueWithEqualsAreKept) {
+    const auto values = parsed("companyName=\ninstallationUrl=http://h/x?a=b\n");
+    EXPECT_EQ(values.at(IDS_COMPANY_NAME), L"");
+    EXPECT_EQ(values.at(IDS_INSTALLATION_URL), L"http://h/x?a=b");
+}
+
+TEST(SettingsFile, BadLinesAreErrorsNamingTheLine) {
+    EXPECT_EQ(parseError("version=1\ncolour=red\n"), L"line 2: unknown key 'colour'");
+    EXPECT_EQ(parseError("Version=1\n"), L"line 1: unknown key 'Version'");
+    EXPECT_EQ(parseError("version=1\nversion=2\n"), L"line 2: key 'version' is given twice");
+    EXPECT_EQ(parseError("\nversion\n"), L"line 2: expected key=value, found 'version'");
+    EXPECT_EQ(parseError("version=\xC3\x28\n"), L"the settings file is not UTF-8 text");
+}
+
+TEST(SettingsFile, ValueLongerThanAStringTableEntryIsRefused) {
+    EXPECT_TRUE(parsed("version=" + std::string(65535, 'x')).size() == 1);
+    EXPECT_NE(parseError("version=" + std::string(65536, 'x')).find(L"longer than 65535"), std::wstring::npos);
+}
+
+namespace {
+
+std::wstring binDirectory() {
+    AppSettings settings;
+    deriveExePaths(moduleFilePath(nullptr), settings);
+    return settings.exeDirectory;
+}
+
+// A fresh folder for one test, removed with its files at the end.
+class TempFolder {
+public:
+    TempFolder() {
+        wchar_t base[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, base);
+        path_ = std::wstring(base) + L"stamp_test_" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
+                std::to_wstring(counter_++) + L"\\";
+        ::CreateDirectoryW(path_.c_str(), nullptr);
+    }
+    ~TempFolder() {
+        WIN32_FIND_DATAW data;
+        base::unique_find find(::FindFirstFileW((path_ + L"*").c_str(), &data));
+        if (find) {
+            do {
+                ::DeleteFileW((path_ + data.cFileName).c_str());
+            } while (::FindNextFileW(find.get(), &data));
+        }
+        find.reset();
+        ::RemoveDirectoryW(path_.c_str());
+    }
+    const std::wstring& path() const { return path_; }
+
+private:
+    static int counter_;
+    std::wstring path_;
+};
+int TempFolder::counter_ = 0;
+
+void writeFile(const std::wstring& path, const std::string& bytes) {
+    base::unique_file file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file.valid());
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+}
+
+bool fileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+struct RunResult {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string errorOutput;
+};
+
+// Runs stamp.exe with the arguments, collecting what it writes to stderr.
+RunResult runStamp(const std::wstring& arguments) {
+    RunResult result;
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    base::unique_handle readEnd, writeEnd;
+    if (!::CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 0)) return result;
+    ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdError = writeEnd.get();
+    startup.hStdOutput = writeEnd.get();
+    std::wstring commandLine = L"\"" + binDirectory() + L"stamp.exe\" " + arguments;
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                          &startup, &process))
+        return result;
+    base::unique_handle processHandle(process.hProcess), threadHandle(process.hThread);
+    writeEnd.reset();
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(readEnd.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
+        result.errorOutput.append(buffer, read);
+    if (::WaitForSingleObject(processHandle.get(), 30000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(processHandle.get(), 99);
+        return result;
+    }
+    ::GetExitCodeProcess(processHandle.get(), &result.exitCode);
+    return result;
+}
+
+std::wstring quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+
+std::wstring stampArguments(const std::wstring& source, const std::wstring& settings, const std::wstring& target) {
+    return quoted(source) + L" " + quoted(settings) + L" " + quoted(target);
+}
+
+// The settings a bootstrapper would read from its own string table.
+AppSettings settingsOf(const std::wstring& program) {
+    AppSettings settings;
+    base::unique_hmodule module(::LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    EXPECT_TRUE(module.valid());
+    if (!module) return settings;
+    // A data-file module handle carries flag bits; the string functions take it as it is.
+    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(module.get());
+    loadStringSettings(instance, settings);
+    loadWindowClassName(instance, settings);
+    return settings;
+}
+
+int lineCount(const std::string& text) {
+    int lines = 0;
+    for (char c : text)
+        if (c == '\n') ++lines;
+    return lines;
+}
+
+}  // namespace
+
+class StampProgram : public ::testing::Test {
+protected:
+    TempFolder folder;
+    const std::wstring source = binDirectory() + L"bootstrapper.exe";
+    const std::wstring settingsFile = folder.path() + L"settings.txt";
+    const std::wstring target = folder.path() + L"stamped.exe";
+};
+
+TEST_F(StampProgram, RoundTripChangesGivenKeysAndKeepsTheRest) {
+    const std::string longUrl = "http://127.0.0.1:8080/" + std::string(5000, 'u') + "/";
+    writeFile(settingsFile, "installationUrl=" + longUrl + "\nproductName=Caf\xC3\xA9 \xE6\x97\xA5\nlanguage=\n"
+                            "windowClassName=" + std::string(300, 'C') + "\nshowProgressWindow=FALSE\n");
+    const RunResult run = runStamp(stampArguments(source, settingsFile, target));
+    ASSERT_EQ(run.exitCode, 0u) << run.errorOutput;
+    EXPECT_EQ(run.errorOutput, "");
+
+    const AppSettings stamped = settingsOf(target);
+    EXPECT_EQ(stamped.installationUrl, std::wstring(longUrl.begin(), longUrl.end()));
+    EXPECT_EQ(stamped.productName, L"Caf\x00E9 \x65E5");
+    EXPECT_EQ(stamped.language, L"");
+    EXPECT_EQ(stamped.windowClassName, std::wstring(99, L'C'));  // the class buffer holds 99
+    EXPECT_EQ(stamped.showProgressWindow, L"FALSE");
+
+    const AppSettings original = settingsOf(source);
+    EXPECT_EQ(stamped.productCode, original.productCode);
+    EXPECT_EQ(stamped.version, original.version);
+    EXPECT_EQ(stamped.windowTitle, original.windowTitle);
+    EXPECT_EQ(stamped.companyName, original.companyName);
+    EXPECT_EQ(stamped.loaderComponentCodes, original.loaderComponentCodes);
+}
+
+TEST_F(StampProgram, StampedProgramKeepsItsOtherResources) {
+    writeFile(settingsFile, "version=9.9.999\n");
+    ASSERT_EQ(runStamp(stampArguments(source, settingsFile, target)).exitCode, 0u);
+    base::unique_hmodule module(::LoadLibraryExW(target.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(module.valid());
+    EXPECT_NE(::FindResourceW(module.get(), MAKEINTRESOURCEW(IDD_PROGRESS), MAKEINTRESOURCEW(5)), nullptr);
+    EXPECT_NE(::FindResourceW(module.get(), MAKEINTRESOURCEW(IDC_ACCELERATORS), MAKEINTRESOURCEW(9)), nullptr);
+    EXPECT_NE(::FindResourceW(module.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)), nullptr);
+    EXPECT_EQ(settingsOf(target).version, L"9.9.999");
+}
+
+TEST_F(StampProgram, EmptyClassNameFallsBackToTheShippedOne) {
+    writeFile(settingsFile, "windowClassName=\n");
+    ASSERT_EQ(runStamp(stampArguments(source, settingsFile, target)).exitCode, 0u);
+    EXPECT_EQ(loadStringResource(reinterpret_cast<HINSTANCE>(::LoadLibraryExW(target.c_str(), nullptr,
+                                                                              LOAD_LIBRARY_AS_DATAFILE)),
+                                 IDS_WINDOW_CLASS_NAME),
+              L"");
+    EXPECT_EQ(settingsOf(target).windowClassName, L"STOBRINDOWNLOADER");
+}
+
+TEST_F(StampProgram, UnknownKeyIsAOneLineErrorAndNoTarget) {
+    writeFile(settingsFile, "version=1\ncolour=red\n");
+    const RunResult run = runStamp(stampArguments(source, settingsFile, target));
+    EXPECT_NE(run.exitCode, 0u);
+    EXPECT_NE(run.errorOutput.find("line 2: unknown key 'colour'"), std::string::npos) << run.errorOutput;
+    EXPECT_EQ(lineCount(run.errorOutput), 1);
+    EXPECT_FALSE(fileExists(target));
+}
+
+TEST_F(StampProgram, MissingFilesAndUnwritableTargetsFail) {
+    writeFile(settingsFile, "version=1\n");
+    struct Case {
+        std::wstring arguments;
+        const char* says;
+    } cases[] = {
+        {stampArguments(source, folder.path() + L"missing.txt", target), "cannot read the settings file"},
+        {stampArguments(folder.path() + L"missing.exe", settingsFile, target), "cannot open the program"},
+        {stampArguments(source, settingsFile, folder.path() + L"no\\such\\dir\\x.exe"), "cannot write the target"},
+        {stampArguments(settingsFile, settingsFile, target), "cannot open the program"},
+        {stampArguments(source, settingsFile, source), "is the source itself"},
+        {quoted(source) + L" " + quoted(settingsFile), "usage:"},
+    };
+    for (const Case& c : cases) {
+        const RunResult run = runStamp(c.arguments);
+        EXPECT_NE(run.exitCode, 0u) << c.says;
+        EXPECT_NE(run.errorOutput.find(c.says), std::string::npos) << run.errorOutput;
+        EXPECT_EQ(lineCount(run.errorOutput), 1) << run.errorOutput;
+        EXPECT_FALSE(fileExists(target)) << c.says;
+    }
+}
