@@ -102,11 +102,15 @@ void pressButton(HWND dialog, int id) {
 JsonObject describeDialog(HWND dialog) {
     std::vector<std::string> buttons;
     for (int id : buttonIdsOf(dialog)) buttons.push_back(std::to_string(id));
-    const HWND icon = ::GetDlgItem(dialog, kMessageIconId);
+    // The icon control exists in every message box; it holds an icon only when one was asked for.
+    DWORD_PTR icon = 0;
+    const HWND iconControl = ::GetDlgItem(dialog, kMessageIconId);
+    if (iconControl)
+        ::SendMessageTimeoutW(iconControl, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 1000, &icon);
     return describeWindow(dialog)
         .add("text", messageTextOf(dialog))
         .addRaw("buttons", jsonArray(buttons))
-        .addBool("icon", icon && ::IsWindowVisible(icon));
+        .addBool("icon", icon != 0);
 }
 
 }  // namespace watcher

@@ -1,0 +1,604 @@
+"""End-to-end harness: runs the real Windows programs under Wine.
+
+Where things come from
+  BOOTSTRAP_BIN      folder with bootstrapper.exe, stamp.exe, watcher.exe and
+                     wintool.exe (default: build/win32/bin)
+  E2E_DIR            work folder (default: build/e2e): the prefix template
+                     (template/, rebuilt when missing or made by another Wine or
+                     recipe) and one run folder per scenario (runs/<session>/<test>/,
+                     kept when the test failed or E2E_KEEP=1)
+  E2E_TIMEOUT_SCALE  multiplies every deadline (default 1)
+  E2E_WINEDEBUG      WINEDEBUG for the scenario's programs (default -all)
+
+Fixtures (conftest.py)
+  wine_session   once per session: a private Xvfb display and the prefix template
+  scenario       once per test: a Scenario with its own prefix clone and wineserver;
+                 every process it started is stopped by its id when the test ends
+  silent_source  an http:// installation URL on 127.0.0.1 that accepts
+                 connections and never answers (keeps a run in its download step)
+
+Scenario (all paths of programs inside the prefix are Windows paths)
+  set_windows_version(name)   before the first program starts: "nt40", "winxp",
+                              "win7", ... (what `winecfg -v` accepts)
+  stamp(settings=None, name="bootstrapper.exe", folder=r"C:\\e2e") -> Program
+                              bootstrapper.exe stamped by stamp.exe inside the prefix;
+                              settings are merged over DEFAULT_SETTINGS
+  start_bootstrapper(settings=None, args=(), name=...) -> Process
+                              stamp, then start
+  start(program, *args) -> Process    program: a Program, a Windows path, or
+                              the name of a program in BOOTSTRAP_BIN ("wintool.exe")
+  run(program, *args, timeout=...) -> (exit code, stdout text)
+  watch(track=(), answers=None, default=None) -> Watcher, started and ready.
+                              answers: {"caption or text substring": "yes"|"no"|"ok"|
+                              "cancel"|"none"|<button id>, ...}, first match wins;
+                              default: button for the rest (OK, Yes, ... when None)
+  window(cls) -> dict|None    state of the first top-level window of class cls now
+  close_window(cls), post(cls, message, wparam=0, lparam=0) -> bool (window found)
+  atom(action, name) -> bool  "add" / "find" / "delete" a global atom
+  windows_version() -> {"major":..,"minor":..,"build":..,"platform":..}
+  reg_add(key, name, value, kind="REG_SZ")
+  screenshot(name) -> Path    PNG of the whole screen in the run folder
+  grab(rect) -> bytes         raw RGB pixels of a screen rectangle [l, t, r, b]
+  run_dir, prefix, env        the run folder, the prefix, the environment for Wine
+
+Window state (from Scenario.window and Watcher): hwnd, pid, process, class,
+caption, visible, enabled, style, exstyle, rect and client ([l, t, r, b] on the
+screen), owner (0 for none), owner_visible, owner_class, owner_caption, and
+children: [{id, class, text, style, visible, rect}]. A dialog adds text (the
+message), buttons (ids) and icon (whether a message-box icon shows), and the
+watcher adds answer (the button it pressed, -1 for none).
+
+Process: pid, wait(timeout) -> exit code (raises TimeoutError), running(),
+stop(), output() -> stdout text.
+Watcher: events(), dialogs(), wait_dialog(text=, caption=, contains=, timeout=),
+windows(cls) (logged states, None when gone), wait_window(cls, predicate,
+timeout), saw_window(cls), last_window(cls).
+
+poll(check, timeout, what) returns the first truthy result of check(), polling
+until the deadline; tests never sleep for something they can observe.
+"""
+
+from __future__ import annotations
+
+import ctypes
+import fcntl
+import json
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import threading
+import time
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parents[2]
+
+# What the shipped string table holds; a scenario overrides what it needs.
+DEFAULT_SETTINGS = {
+    "windowClassName": "STOBRINDOWNLOADER",
+    "loaderComponentCodes": "{4B6C9D8C-737F-5F9C-E940-16E917592AE1}",
+    "installationUrl": "http://127.0.0.1:9/",
+    "language": "1033",
+    "privileges": "administrator",
+    "productName": "Talvoro Plug-in for PowerPoint\u00ae",
+    "productCode": "{58DE7ACE-695E-467E-BBD1-89985E2AB819}",
+    "companyName": "Talvoro",
+    "hostApplication": "PowerPoint",
+    "windowTitle": "Talvoro Plug-in for PowerPoint\u00ae",
+    "version": "2.2.015",
+    "showProgressWindow": "true",
+}
+
+# Changing the template recipe (or Wine) makes every session rebuild it once.
+TEMPLATE_RECIPE = "3"
+
+WM_CLOSE = 0x0010
+
+OUR_PROGRAMS = ("bootstrapper.exe", "stamp.exe", "watcher.exe", "wintool.exe")
+
+
+def timeout_scale() -> float:
+    return float(os.environ.get("E2E_TIMEOUT_SCALE", "1"))
+
+
+def poll(check, timeout: float = 30.0, what: str = "condition", interval: float = 0.05):
+    """Returns the first truthy value of check(); raises TimeoutError at the deadline."""
+    deadline = time.monotonic() + timeout * timeout_scale()
+    while True:
+        result = check()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise TimeoutError(f"timed out after {timeout:g}s waiting for {what}")
+        time.sleep(interval)
+
+
+def windows_path(path: Path | str) -> str:
+    """The Z: drive path Wine gives a Unix path."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def _set_subreaper():
+    # Wine's helper processes outlive the program that started them; with this
+    # they become our children and can be reaped instead of piling up as zombies.
+    try:
+        libc = ctypes.CDLL(None, use_errno=True)
+        libc.prctl(36, 1, 0, 0, 0)  # PR_SET_CHILD_SUBREAPER
+    except (OSError, AttributeError):
+        pass
+
+
+def _reap_orphans(keep: set[int]):
+    me = os.getpid()
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit() or int(entry.name) in keep:
+            continue
+        try:
+            stat = (entry / "stat").read_text()
+        except OSError:
+            continue
+        fields = stat[stat.rfind(")") + 2:].split()
+        if fields[0] == "Z" and int(fields[1]) == me:
+            try:
+                os.waitpid(int(entry.name), os.WNOHANG)
+            except ChildProcessError:
+                pass
+
+
+class Process:
+    """A process the harness started; stopped by its id at the end of the scenario."""
+
+    def __init__(self, popen: subprocess.Popen, label: str, out_path: Path):
+        self.popen = popen
+        self.label = label
+        self.out_path = out_path
+
+    @property
+    def pid(self) -> int:
+        return self.popen.pid
+
+    def running(self) -> bool:
+        return self.popen.poll() is None
+
+    def wait(self, timeout: float = 30.0) -> int:
+        try:
+            return self.popen.wait(timeout * timeout_scale())
+        except subprocess.TimeoutExpired:
+            raise TimeoutError(f"{self.label} still running after {timeout:g}s") from None
+
+    def stop(self):
+        if self.popen.poll() is None:
+            try:
+                os.kill(self.popen.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        self.popen.wait()
+
+    def output(self) -> str:
+        try:
+            return self.out_path.read_text(encoding="utf-8", errors="replace")
+        except OSError:
+            return ""
+
+
+class Program:
+    """A program inside the prefix: its Windows path and its Unix path."""
+
+    def __init__(self, windows: str, unix: Path):
+        self.windows = windows
+        self.unix = unix
+        self.name = unix.name
+
+    def __str__(self):
+        return self.windows
+
+
+class Watcher:
+    """The watcher program's log, read back as it grows."""
+
+    def __init__(self, process: Process, log: Path):
+        self.process = process
+        self.log = log
+        self._events: list[dict] = []
+        self._offset = 0
+        self._partial = b""
+
+    def events(self) -> list[dict]:
+        if self.log.exists():
+            with self.log.open("rb") as f:
+                f.seek(self._offset)
+                data = f.read()
+            self._offset += len(data)
+            lines = (self._partial + data).split(b"\n")
+            self._partial = lines.pop()
+            self._events.extend(json.loads(line) for line in lines if line.strip())
+        return list(self._events)
+
+    def dialogs(self) -> list[dict]:
+        return [dict(e["box"], answer=e["answer"]) for e in self.events() if e["event"] == "dialog"]
+
+    def wait_dialog(self, text=None, caption=None, contains=None, timeout: float = 30.0) -> dict:
+        def matches(box):
+            return ((text is None or box["text"] == text)
+                    and (caption is None or box["caption"] == caption)
+                    and (contains is None or contains in box["text"] or contains in box["caption"]))
+
+        def find():
+            self._check_alive()
+            return next((box for box in self.dialogs() if matches(box)), None)
+
+        return poll(find, timeout, f"a dialog (text={text!r}, caption={caption!r}, contains={contains!r}); "
+                                   f"seen: {[(b['caption'], b['text']) for b in self.dialogs()]}")
+
+    def windows(self, cls: str) -> list:
+        """Every logged state of the first window of class cls, None while there was none."""
+        return [e["state"] for e in self.events()
+                if e["event"] == "window" and e["class"].lower() == cls.lower()]
+
+    def counts(self, cls: str) -> list[int]:
+        return [e["count"] for e in self.events()
+                if e["event"] == "window" and e["class"].lower() == cls.lower()]
+
+    def last_window(self, cls: str):
+        states = self.windows(cls)
+        return states[-1] if states else None
+
+    def saw_window(self, cls: str) -> bool:
+        return any(count > 0 for count in self.counts(cls))
+
+    def wait_window(self, cls: str, predicate=lambda state: state is not None, timeout: float = 30.0):
+        def find():
+            self._check_alive()
+            # Wrapped, as the awaited state may be None (the window is gone).
+            return next(((state,) for state in self.windows(cls) if predicate(state)), None)
+
+        return poll(find, timeout, f"a window of class {cls} in the expected state; "
+                                   f"last seen: {self.last_window(cls)}")[0]
+
+    def _check_alive(self):
+        if not self.process.running():
+            raise RuntimeError(f"the watcher ended: {self.process.output()}")
+
+
+class WineSession:
+    """The session's display and prefix template."""
+
+    def __init__(self):
+        self.bin_dir = Path(os.environ.get("BOOTSTRAP_BIN", REPO / "build" / "win32" / "bin")).resolve()
+        self.work_dir = Path(os.environ.get("E2E_DIR", REPO / "build" / "e2e")).resolve()
+        self.template = self.work_dir / "template"
+        self.runs_dir = self.work_dir / "runs" / str(os.getpid())
+        self.display = None
+        self._xvfb = None
+
+    def start(self):
+        _set_subreaper()
+        self._start_display()
+        self._ensure_template()
+        self._remove_stale_runs()
+        self.runs_dir.mkdir(parents=True, exist_ok=True)
+
+    def stop(self):
+        if self._xvfb is not None:
+            self._xvfb.terminate()
+            try:
+                self._xvfb.wait(10)
+            except subprocess.TimeoutExpired:
+                self._xvfb.kill()
+                self._xvfb.wait()
+            self._xvfb = None
+        if self.runs_dir.exists() and not any(self.runs_dir.iterdir()):
+            self.runs_dir.rmdir()
+
+    def program(self, name: str) -> Path:
+        path = self.bin_dir / name
+        if not path.is_file():
+            raise FileNotFoundError(f"{path} is missing: build the win32 preset "
+                                    f"(cmake --build --preset win32) or set BOOTSTRAP_BIN")
+        return path
+
+    def base_env(self, prefix: Path) -> dict:
+        env = {k: v for k, v in os.environ.items() if not k.startswith("WINE")}
+        env.update(WINEPREFIX=str(prefix), WINEARCH="win32", DISPLAY=self.display,
+                   WINEDEBUG=os.environ.get("E2E_WINEDEBUG", "-all"),
+                   WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+        return env
+
+    def _start_display(self):
+        read_end, write_end = os.pipe()
+        self._xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL, start_new_session=True)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number
+
+    def _template_id(self) -> str:
+        version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
+        return f"{version} recipe {TEMPLATE_RECIPE}\n"
+
+    def _ensure_template(self):
+        self.work_dir.mkdir(parents=True, exist_ok=True)
+        stamp = self.work_dir / "template.id"
+        wanted = self._template_id()
+        with open(self.work_dir / "template.lock", "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)  # other sessions may be making it right now
+            if self.template.is_dir() and stamp.exists() and stamp.read_text() == wanted:
+                return
+            fresh = self.work_dir / f"template.new-{os.getpid()}"
+            shutil.rmtree(fresh, ignore_errors=True)
+            self._make_template(fresh)
+            stamp.unlink(missing_ok=True)
+            if self.template.exists():
+                shutil.rmtree(self.template)
+            fresh.rename(self.template)
+            stamp.write_text(wanted)
+
+    def _make_template(self, prefix: Path):
+        env = self.base_env(prefix)
+        env["WINEDLLOVERRIDES"] = "mscoree,mshtml="  # no .NET or Gecko install dialogs
+
+        def run(*command):
+            subprocess.run(command, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=300, check=True)
+
+        run("wineboot", "-i")
+        # Unmanaged windows: with no window manager on the display Wine then
+        # draws the caption itself, so screenshots show it.
+        run("wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+        # A crash ends the program instead of opening the debugger's dialog.
+        run("wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
+            "/t", "REG_DWORD", "/d", "0", "/f")
+        run("wineserver", "-w")
+        # Debian's Wine names the server's temporary folder in the prefix; each
+        # clone must get its own.
+        (prefix / "wineserver").unlink(missing_ok=True)
+
+    def _remove_stale_runs(self):
+        runs = self.work_dir / "runs"
+        if not runs.is_dir():
+            return
+        for session in runs.iterdir():
+            if session.name.isdigit() and not Path(f"/proc/{session.name}").exists():
+                shutil.rmtree(session, ignore_errors=True)
+
+
+class Scenario:
+    """One test's prefix clone, wineserver and processes."""
+
+    def __init__(self, session: WineSession, name: str):
+        self.session = session
+        self.run_dir = session.runs_dir / name
+        shutil.rmtree(self.run_dir, ignore_errors=True)
+        self.run_dir.mkdir(parents=True)
+        self.prefix = self.run_dir / "prefix"
+        self.env = session.base_env(self.prefix)
+        self.processes: list[Process] = []
+        self._server = None
+        self._counter = 0
+        self._clone_template()
+
+    # --- prefix -----------------------------------------------------------
+
+    def _clone_template(self):
+        template = self.session.template
+        self.prefix.mkdir()
+        subprocess.run(["cp", "-al", f"{template}/.", str(self.prefix)], check=True)
+        # Files Wine rewrites in place get real copies, so the template never changes.
+        for reg in template.glob("*.reg"):
+            target = self.prefix / reg.name
+            target.unlink()
+            shutil.copy2(reg, target)
+        for ini in (template / "drive_c" / "windows").glob("*.ini"):
+            target = self.prefix / "drive_c" / "windows" / ini.name
+            target.unlink()
+            shutil.copy2(ini, target)
+        shutil.rmtree(self.prefix / "drive_c" / "users")
+        shutil.copytree(template / "drive_c" / "users", self.prefix / "drive_c" / "users", symlinks=True)
+
+    def set_windows_version(self, name: str):
+        """What `winecfg -v <name>` does, written before the prefix's server starts."""
+        if self._server is not None:
+            raise RuntimeError("set the Windows version before starting any program")
+        user_reg = self.prefix / "user.reg"
+        lines = user_reg.read_text(encoding="utf-8").split("\n")
+        value = f'"Version"="{name}"'
+        header = next((i for i, line in enumerate(lines) if line.startswith("[Software\\\\Wine] ")), None)
+        if header is None:
+            lines += ["", "[Software\\\\Wine] 0", value, ""]
+        else:
+            end = header + 1
+            while end < len(lines) and lines[end].startswith("#"):
+                end += 1
+            lines = [line for i, line in enumerate(lines) if not (i > header and line.startswith('"Version"='))]
+            lines.insert(end, value)
+        user_reg.write_text("\n".join(lines), encoding="utf-8")
+
+    # --- wineserver ---------------------------------------------------------
+
+    def _server_socket(self) -> Path | None:
+        tmp_name = self.prefix / "wineserver"
+        st = self.prefix.stat()
+        folder = f"server-{st.st_dev:x}-{st.st_ino:x}"
+        if tmp_name.exists():
+            base = Path(os.environ.get("TMPDIR", "/tmp")) / tmp_name.read_text().strip()
+        else:
+            base = Path(f"/tmp/.wine-{os.getuid()}")
+        return base / folder / "socket"
+
+    def _ensure_server(self):
+        if self._server is not None:
+            return
+        self._server = subprocess.Popen(["wineserver", "-f", "-p"], env=self.env, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                        start_new_session=True)
+        poll(lambda: self._server.poll() is not None or self._server_socket().exists(), 20, "the wineserver")
+        if self._server.poll() is not None:
+            raise RuntimeError("the scenario's wineserver did not start")
+        # The first program starts the prefix's services; let that happen now.
+        code, _ = self.run("wintool.exe", "exit", "0", timeout=60)
+        if code != 0:
+            raise RuntimeError("wintool.exe does not run in the scenario prefix")
+
+    def stop(self):
+        """Stops every process of the scenario: ours by id, then the prefix's services."""
+        for process in reversed(self.processes):
+            process.stop()
+        if self._server is not None:
+            subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+            try:
+                self._server.wait(20)
+            except subprocess.TimeoutExpired:
+                self._server.kill()
+                self._server.wait()
+            socket_path = self._server_socket()
+            if socket_path.parent.parent.name.startswith("wine-"):
+                shutil.rmtree(socket_path.parent.parent, ignore_errors=True)
+            self._server = None
+        _reap_orphans({p.pid for p in self.processes})
+
+    def remove(self):
+        shutil.rmtree(self.run_dir, ignore_errors=True)
+
+    # --- programs -----------------------------------------------------------
+
+    def _command(self, program) -> list[str]:
+        if isinstance(program, Program):
+            return ["wine", program.windows]
+        name = str(program)
+        if "\\" in name or ":" in name:
+            return ["wine", name]
+        if name in OUR_PROGRAMS or (self.session.bin_dir / name).is_file():
+            return ["wine", str(self.session.program(name))]
+        return ["wine", name]  # one of Wine's own programs (reg, cmd, msiexec ...)
+
+    def start(self, program, *args, label: str | None = None) -> Process:
+        self._ensure_server()
+        self._counter += 1
+        label = label or f"{Path(str(program).replace(chr(92), '/')).name} {' '.join(map(str, args))}".strip()
+        out_path = self.run_dir / f"{self._counter:02d}-{Path(str(program).replace(chr(92), '/')).stem}.out"
+        with out_path.open("wb") as out:
+            popen = subprocess.Popen(self._command(program) + [str(a) for a in args], env=self.env,
+                                     stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
+                                     cwd=self.run_dir, start_new_session=True)
+        process = Process(popen, label, out_path)
+        self.processes.append(process)
+        return process
+
+    def run(self, program, *args, timeout: float = 60.0) -> tuple[int, str]:
+        process = self.start(program, *args)
+        code = process.wait(timeout)
+        return code, process.output()
+
+    def stamp(self, settings: dict | None = None, name: str = "bootstrapper.exe",
+              folder: str = r"C:\e2e") -> Program:
+        values = dict(DEFAULT_SETTINGS, **(settings or {}))
+        self._counter += 1
+        settings_file = self.run_dir / f"settings-{self._counter:02d}.txt"
+        settings_file.write_text("".join(f"{k}={v}\n" for k, v in values.items()), encoding="utf-8")
+        if not folder.upper().startswith("C:\\"):
+            raise ValueError("the stamped program goes to a folder on C:")
+        unix_folder = self.prefix / "drive_c" / folder[3:].replace("\\", "/")
+        unix_folder.mkdir(parents=True, exist_ok=True)
+        target = folder.rstrip("\\") + "\\" + name
+        code, output = self.run("stamp.exe", windows_path(self.session.program("bootstrapper.exe")),
+                                windows_path(settings_file), target)
+        if code != 0:
+            raise RuntimeError(f"stamp.exe failed ({code}): {output}")
+        return Program(target, unix_folder / name)
+
+    def start_bootstrapper(self, settings: dict | None = None, args=(), name: str = "bootstrapper.exe") -> Process:
+        return self.start(self.stamp(settings, name), *args)
+
+    def watch(self, track=(), answers: dict | None = None, default=None, interval_ms: int = 50) -> Watcher:
+        self._counter += 1
+        log = self.run_dir / f"watcher-{self._counter:02d}.jsonl"
+        args = ["watch", "--log", windows_path(log), "--interval", str(interval_ms)]
+        for cls in track:
+            args += ["--track", cls]
+        for match, button in (answers or {}).items():
+            args += ["--answer", f"{match}={button}"]
+        if default is not None:
+            args += ["--default", str(default)]
+        watcher = Watcher(self.start("watcher.exe", *args), log)
+        poll(lambda: watcher._check_alive() or any(e["event"] == "ready" for e in watcher.events()),
+             60, "the watcher to start")
+        return watcher
+
+    # --- one-shot helpers ------------------------------------------------------
+
+    def window(self, cls: str):
+        code, output = self.run("watcher.exe", "window", cls)
+        return json.loads(output) if code == 0 else None
+
+    def post(self, cls: str, message: int, wparam: int = 0, lparam: int = 0) -> bool:
+        code, _ = self.run("watcher.exe", "post", cls, str(message), str(wparam), str(lparam))
+        return code == 0
+
+    def close_window(self, cls: str) -> bool:
+        return self.post(cls, WM_CLOSE)
+
+    def atom(self, action: str, name: str) -> bool:
+        code, _ = self.run("wintool.exe", "atom", action, name)
+        return code == 0
+
+    def windows_version(self) -> dict:
+        code, output = self.run("wintool.exe", "version")
+        assert code == 0, output
+        return json.loads(output)
+
+    def reg_add(self, key: str, name: str, value, kind: str = "REG_SZ"):
+        code, output = self.run("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
+        if code != 0:
+            raise RuntimeError(f"reg add {key} {name} failed: {output}")
+
+    def screenshot(self, name: str = "screen") -> Path:
+        path = self.run_dir / f"{name}.png"
+        subprocess.run(["import", "-display", self.session.display, "-window", "root", str(path)],
+                       check=True, timeout=60, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return path
+
+    def grab(self, rect) -> bytes:
+        left, top, right, bottom = rect
+        geometry = f"{right - left}x{bottom - top}+{left}+{top}"
+        return subprocess.run(["import", "-display", self.session.display, "-window", "root",
+                               "-crop", geometry, "+repage", "-depth", "8", "rgb:-"],
+                              check=True, timeout=60, capture_output=True).stdout
+
+
+class SilentSource:
+    """A TCP listener on 127.0.0.1 that accepts connections and never answers."""
+
+    def __init__(self):
+        self._listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self._listener.bind(("127.0.0.1", 0))
+        self._listener.listen(16)
+        self._connections: list[socket.socket] = []
+        self._thread = threading.Thread(target=self._accept, daemon=True)
+        self._thread.start()
+        self.url = f"http://127.0.0.1:{self._listener.getsockname()[1]}/"
+
+    def _accept(self):
+        while True:
+            try:
+                connection, _ = self._listener.accept()
+            except OSError:
+                return
+            self._connections.append(connection)
+
+    def close(self):
+        # shutdown wakes the accepting thread; close alone may not.
+        try:
+            self._listener.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+        self._listener.close()
+        self._thread.join(10)
+        for connection in self._connections:
+            connection.close()
