@@ -21,7 +21,7 @@ std::wstring sizeText(uint32_t bytes) {
     return buffer;
 }
 
-std::wstring taskName(long taskKind) {
+std::wstring windowTaskName(long taskKind) {
     static const wchar_t* const names[] = {L"Idle",    L"ProcessResponse", L"DownloadVersionInfo",
                                            L"DownloadFile", L"ReadXML",   L"ParseXML",
                                            L"SaveFile", L"RunMSI",        L"Exit"};
@@ -30,7 +30,7 @@ std::wstring taskName(long taskKind) {
 }
 
 std::wstring pipelineFailureText(const wchar_t* text, long taskKind) {
-    const std::wstring name = taskName(taskKind);
+    const std::wstring name = windowTaskName(taskKind);
     if (text != nullptr) return std::wstring(text) + L" Task name: " + name + L".";
     return L"Download failed (unknown error). Task name: " + name + L".";
 }

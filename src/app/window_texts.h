@@ -8,7 +8,7 @@
 std::wstring sizeText(uint32_t bytes);
 
 // Name of a TaskKind value; empty outside 0 to 8.
-std::wstring taskName(long taskKind);
+std::wstring windowTaskName(long taskKind);
 
 // What the box for WM_PIPELINE_FAILED says; text may be null (no copy was made).
 std::wstring pipelineFailureText(const wchar_t* text, long taskKind);

@@ -17,13 +17,13 @@ TEST(SizeText, RoundsLikePrintingAtTheUnitEdge) {
     EXPECT_EQ(sizeText(1234), L"1.23kB");
 }
 
-TEST(TaskName, NamesTheNineTasksAndNothingElse) {
-    EXPECT_EQ(taskName(0), L"Idle");
-    EXPECT_EQ(taskName(2), L"DownloadVersionInfo");
-    EXPECT_EQ(taskName(7), L"RunMSI");
-    EXPECT_EQ(taskName(8), L"Exit");
-    EXPECT_EQ(taskName(9), L"");
-    EXPECT_EQ(taskName(-1), L"");
+TEST(WindowTaskName, NamesTheNineTasksAndNothingElse) {
+    EXPECT_EQ(windowTaskName(0), L"Idle");
+    EXPECT_EQ(windowTaskName(2), L"DownloadVersionInfo");
+    EXPECT_EQ(windowTaskName(7), L"RunMSI");
+    EXPECT_EQ(windowTaskName(8), L"Exit");
+    EXPECT_EQ(windowTaskName(9), L"");
+    EXPECT_EQ(windowTaskName(-1), L"");
 }
 
 TEST(PipelineFailureText, TextAndTaskNameOrTheUnknownErrorText) {
