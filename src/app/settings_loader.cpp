@@ -30,7 +30,7 @@ void loadStringSettings(HINSTANCE module, AppSettings& s) {
 void loadWindowClassName(HINSTANCE module, AppSettings& s) {
     std::wstring name = loadStringResource(module, IDS_WINDOW_CLASS_NAME);
     if (name.size() > 99) name.resize(99);
-    if (name.empty()) name = SHIPPED_WINDOW_CLASS_NAME;
+    if (name.empty() || name[0] == L'#') name = SHIPPED_WINDOW_CLASS_NAME;
     s.windowClassName = name;
 }
 

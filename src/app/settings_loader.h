@@ -13,8 +13,9 @@ std::wstring loadStringResource(HINSTANCE module, UINT id);
 void loadStringSettings(HINSTANCE module, AppSettings& settings);
 
 // Id 109, cut to 99 characters like the window-class buffer of 100. An empty
-// name falls back to the shipped one: a dialog template with an empty class
-// would become a plain dialog that never reaches our window procedure.
+// name, or one in the "#number" form of a system class atom, falls back to the
+// shipped one: a template with such a class makes a plain dialog that never
+// reaches our window procedure, so the program could neither start nor close.
 void loadWindowClassName(HINSTANCE module, AppSettings& settings);
 
 // exePath, exeDirectory and exeFileName from the given full path of the module.

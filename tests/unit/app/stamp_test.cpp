@@ -215,14 +215,12 @@ TEST_F(StampProgram, StampedProgramKeepsItsOtherResources) {
     EXPECT_EQ(settingsOf(target).version, L"9.9.999");
 }
 
-TEST_F(StampProgram, EmptyClassNameFallsBackToTheShippedOne) {
-    writeFile(settingsFile, "windowClassName=\n");
-    ASSERT_EQ(runStamp(stampArguments(source, settingsFile, target)).exitCode, 0u);
-    EXPECT_EQ(loadStringResource(reinterpret_cast<HINSTANCE>(::LoadLibraryExW(target.c_str(), nullptr,
-                                                                              LOAD_LIBRARY_AS_DATAFILE)),
-                                 IDS_WINDOW_CLASS_NAME),
-              L"");
-    EXPECT_EQ(settingsOf(target).windowClassName, L"STOBRINDOWNLOADER");
+TEST_F(StampProgram, EmptyOrAtomClassNameFallsBackToTheShippedOne) {
+    for (const char* name : {"", "#32770"}) {
+        writeFile(settingsFile, std::string("windowClassName=") + name + "\n");
+        ASSERT_EQ(runStamp(stampArguments(source, settingsFile, target)).exitCode, 0u);
+        EXPECT_EQ(settingsOf(target).windowClassName, L"STOBRINDOWNLOADER") << name;
+    }
 }
 
 TEST_F(StampProgram, UnknownKeyIsAOneLineErrorAndNoTarget) {
