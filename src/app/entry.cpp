@@ -21,6 +21,9 @@ namespace {
 
 enum class Outcome { Run, EndAtOnce, EndWithCleanUp };
 
+// CoUninitialize only balances a successful CoInitializeEx.
+bool comInitialized = false;
+
 // Steps up to the window: checks, options and self-elevation.
 Outcome prepare(HINSTANCE instance) {
     AppSettings& settings = appSettings();
@@ -35,6 +38,7 @@ Outcome prepare(HINSTANCE instance) {
         std::swprintf(text, 96, L"Failed to initialize COM library. Error code = %d.", static_cast<int>(com));
         throw windows_error(text);
     }
+    comInitialized = true;
 
     deriveExePaths(moduleFilePath(instance), settings);
     loadWindowClassName(instance, settings);
@@ -91,7 +95,8 @@ void cleanUp() {
     if (pipeline.downloadFolderCreated && !pipeline.downloadFolder.empty() &&
         ::PathFileExistsW(pipeline.downloadFolder.c_str()))
         CBootstrapper::DeleteDirectoryTree(pipeline.downloadFolder);  // best effort
-    ::CoUninitialize();
+    if (comInitialized) ::CoUninitialize();
+    comInitialized = false;
 }
 
 // The handler table: every failure ends in one box (or none, for an empty
