@@ -62,6 +62,7 @@ public:
     int32_t currentIndex() const { return current_; }
     int32_t childIndex() const { return child_; }
     int32_t nextFreeIndex() const { return index_.nextFree(); }
+    int32_t releasedList() const { return index_.releasedList(); }
     const xml::ElementRecord& elementRecord(int32_t index) const { return index_.at(index); }
     uint32_t documentFlags() const { return flags_; }
 
