@@ -23,7 +23,7 @@ wine_env_display() {
 # True when a wineserver for this prefix is running.
 wine_env_server_running() {
     for pid in $(pgrep -x wineserver32 2>/dev/null; pgrep -x wineserver 2>/dev/null); do
-        tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
+        { tr '\0' '\n' < "/proc/$pid/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
     done
     return 1
 }
@@ -40,6 +40,9 @@ wine_env_prepare() {
         flock 9
         if [ ! -f "$WINEPREFIX/system.reg" ]; then
             WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+            # Without a window manager an unmanaged window hides and closes at
+            # once; managed ones cost about two seconds each under Xvfb.
+            wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
             wineserver -w 9>&-
         fi
         if ! wine_env_server_running; then
