@@ -34,6 +34,10 @@ Scenario (all paths of programs inside the prefix are Windows paths)
                               default: button for the rest (OK, Yes, ... when None)
   window(cls) -> dict|None    state of the first top-level window of class cls now
   close_window(cls), post(cls, message, wparam=0, lparam=0) -> bool (window found)
+  type_keys(cls, keys) -> bool  brings the window to the front and types one
+                              character as real key strokes, "alt+?" holds Alt
+  press(text, button) -> bool answers an open dialog whose caption or message
+                              contains text (for boxes the watcher leaves open)
   atom(action, name) -> bool  "add" / "find" / "delete" a global atom
   windows_version() -> {"major":..,"minor":..,"build":..,"platform":..}
   reg_add(key, name, value, kind="REG_SZ")
@@ -52,7 +56,9 @@ Process: pid, wait(timeout) -> exit code (raises TimeoutError), running(),
 stop(), output() -> stdout text.
 Watcher: events(), dialogs(), wait_dialog(text=, caption=, contains=, timeout=),
 windows(cls) (logged states, None when gone), wait_window(cls, predicate,
-timeout), saw_window(cls), last_window(cls).
+timeout), saw_window(cls), last_window(cls), counts(cls). The watcher logs a
+window's state each time it changes; the waits search the whole log unless
+given since=watcher.mark() taken before the action they wait for.
 
 poll(check, timeout, what) returns the first truthy result of check(), polling
 until the deadline; tests never sleep for something they can observe.
@@ -215,10 +221,14 @@ class Watcher:
             self._events.extend(json.loads(line) for line in lines if line.strip())
         return list(self._events)
 
-    def dialogs(self) -> list[dict]:
-        return [dict(e["box"], answer=e["answer"]) for e in self.events() if e["event"] == "dialog"]
+    def mark(self) -> int:
+        """A point in the log; the waits given it as since= look only at what came later."""
+        return len(self.events())
 
-    def wait_dialog(self, text=None, caption=None, contains=None, timeout: float = 30.0) -> dict:
+    def dialogs(self, since: int = 0) -> list[dict]:
+        return [dict(e["box"], answer=e["answer"]) for e in self.events()[since:] if e["event"] == "dialog"]
+
+    def wait_dialog(self, text=None, caption=None, contains=None, timeout: float = 30.0, since: int = 0) -> dict:
         def matches(box):
             return ((text is None or box["text"] == text)
                     and (caption is None or box["caption"] == caption)
@@ -226,14 +236,14 @@ class Watcher:
 
         def find():
             self._check_alive()
-            return next((box for box in self.dialogs() if matches(box)), None)
+            return next((box for box in self.dialogs(since) if matches(box)), None)
 
         return poll(find, timeout, f"a dialog (text={text!r}, caption={caption!r}, contains={contains!r}); "
                                    f"seen: {[(b['caption'], b['text']) for b in self.dialogs()]}")
 
-    def windows(self, cls: str) -> list:
+    def windows(self, cls: str, since: int = 0) -> list:
         """Every logged state of the first window of class cls, None while there was none."""
-        return [e["state"] for e in self.events()
+        return [e["state"] for e in self.events()[since:]
                 if e["event"] == "window" and e["class"].lower() == cls.lower()]
 
     def counts(self, cls: str) -> list[int]:
@@ -247,11 +257,12 @@ class Watcher:
     def saw_window(self, cls: str) -> bool:
         return any(count > 0 for count in self.counts(cls))
 
-    def wait_window(self, cls: str, predicate=lambda state: state is not None, timeout: float = 30.0):
+    def wait_window(self, cls: str, predicate=lambda state: state is not None, timeout: float = 30.0,
+                    since: int = 0):
         def find():
             self._check_alive()
             # Wrapped, as the awaited state may be None (the window is gone).
-            return next(((state,) for state in self.windows(cls) if predicate(state)), None)
+            return next(((state,) for state in self.windows(cls, since) if predicate(state)), None)
 
         return poll(find, timeout, f"a window of class {cls} in the expected state; "
                                    f"last seen: {self.last_window(cls)}")[0]
@@ -543,6 +554,14 @@ class Scenario:
 
     def close_window(self, cls: str) -> bool:
         return self.post(cls, WM_CLOSE)
+
+    def type_keys(self, cls: str, keys: str) -> bool:
+        code, _ = self.run("watcher.exe", "type", cls, keys)
+        return code == 0
+
+    def press(self, text: str, button) -> bool:
+        code, _ = self.run("watcher.exe", "press", text, str(button))
+        return code == 0
 
     def atom(self, action: str, name: str) -> bool:
         code, _ = self.run("wintool.exe", "atom", action, name)

@@ -18,6 +18,11 @@
 //   watcher post CLASS MSG [WPARAM [LPARAM]]
 //                              posts a message to the first window of CLASS
 //   watcher close CLASS        posts WM_CLOSE to it
+//   watcher press TEXT BUTTON  answers the first visible dialog whose caption or
+//                              message contains TEXT; exit code 0 when there is one
+//   watcher type CLASS [alt+]C  brings the window to the front and types the
+//                              character C as keyboard input, Alt held down
+//                              with "alt+" (for accelerators)
 #include <windows.h>
 
 #include <cstring>
@@ -179,6 +184,39 @@ int postCommand(const std::wstring& className, UINT message, WPARAM wParam, LPAR
     return ::PostMessageW(window, message, wParam, lParam) ? 0 : 1;
 }
 
+INPUT keyInput(WORD virtualKey, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+// Real key strokes from the keyboard layout (Unicode packets lose the
+// character when Alt is held under Wine).
+int typeCommand(const std::wstring& className, std::wstring keys) {
+    const HWND window = firstWindowOf(className);
+    if (!window) return 1;
+    const bool alt = keys.size() > 4 && ::lstrcmpiW(keys.substr(0, 4).c_str(), L"alt+") == 0;
+    if (alt) keys = keys.substr(4);
+    if (keys.size() != 1) return kUsageError;
+    const SHORT scan = ::VkKeyScanW(keys[0]);
+    if (scan == -1) return kUsageError;
+    std::vector<WORD> modifiers;
+    if (alt) modifiers.push_back(VK_MENU);
+    if (scan & 0x100) modifiers.push_back(VK_SHIFT);
+    if (scan & 0x200) modifiers.push_back(VK_CONTROL);
+    std::vector<INPUT> inputs;
+    for (WORD key : modifiers) inputs.push_back(keyInput(key, false));
+    inputs.push_back(keyInput(LOBYTE(scan), false));
+    inputs.push_back(keyInput(LOBYTE(scan), true));
+    for (auto key = modifiers.rbegin(); key != modifiers.rend(); ++key) inputs.push_back(keyInput(*key, true));
+    ::SetForegroundWindow(window);
+    const UINT sent = ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    return sent == inputs.size() ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -194,6 +232,19 @@ int wmain(int argc, wchar_t** argv) {
             if (isDialog(window) && ::IsWindowVisible(window)) printLine(describeDialog(window).str());
         return 0;
     }
+    if (command == L"press" && argc == 4) {
+        AnswerRule rule;
+        if (!parseRule(std::wstring(argv[2]) + L"=" + argv[3], rule) || rule.button == kLeaveOpen)
+            return kUsageError;
+        for (HWND window : topLevelWindows()) {
+            if (!isDialog(window) || !::IsWindowVisible(window)) continue;
+            if (chooseButton(window, {rule}, kLeaveOpen) != rule.button) continue;
+            pressButton(window, rule.button);
+            return 0;
+        }
+        return 1;
+    }
+    if (command == L"type" && argc == 4) return typeCommand(argv[2], argv[3]);
     if (command == L"close" && argc == 3) return postCommand(argv[2], WM_CLOSE, 0, 0);
     if (command == L"post" && argc >= 4 && argc <= 6) {
         UINT_PTR message = 0, wParam = 0, lParam = 0;
@@ -202,6 +253,6 @@ int wmain(int argc, wchar_t** argv) {
             return kUsageError;
         return postCommand(argv[2], static_cast<UINT>(message), wParam, static_cast<LPARAM>(lParam));
     }
-    printError(L"usage: watcher watch|window|dialogs|post|close ... (see main.cpp)");
+    printError(L"usage: watcher watch|window|dialogs|post|close|press|type ... (see main.cpp)");
     return kUsageError;
 }
