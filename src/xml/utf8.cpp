@@ -28,6 +28,10 @@ void appendUnit(std::string& out, uint32_t c) {
 
 }  // namespace
 
+// Decoding follows the system's rules byte for byte: a sequence is checked as its
+// value builds up, so an overlong or surrogate form is rejected together with the
+// continuation byte that revealed it, a value above U+10FFFF before that byte, and
+// a sequence cut short by the end of the input takes the rest of the input with it.
 std::wstring utf8ToWide(std::string_view bytes) {
     std::wstring out;
     out.reserve(bytes.size());
@@ -35,49 +39,50 @@ std::wstring utf8ToWide(std::string_view bytes) {
     const size_t n = bytes.size();
     size_t i = 0;
     while (i < n) {
-        const unsigned char b = s[i];
-        if (b < 0x80) {
-            out += wchar_t(b);
-            ++i;
+        const unsigned char lead = s[i++];
+        if (lead < 0x80) {
+            out += wchar_t(lead);
             continue;
         }
-        // Lead byte: how many continuation bytes follow and the range allowed for
-        // the first of them (which rules out overlongs, surrogates and > U+10FFFF).
-        int more;
-        unsigned char low = 0x80, high = 0xBF;
-        uint32_t c;
-        if (b >= 0xC2 && b <= 0xDF) {
-            more = 1;
-            c = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            more = 2;
-            c = b & 0x0F;
-            if (b == 0xE0) low = 0xA0;
-            if (b == 0xED) high = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            more = 3;
-            c = b & 0x07;
-            if (b == 0xF0) low = 0x90;
-            if (b == 0xF4) high = 0x8F;
-        } else {
+        const int more = lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
+                         : lead >= 0xF0 && lead <= 0xF4                             ? 3
+                                                                                    : 0;
+        if (more == 0) {
             out += Replacement;
-            ++i;
             continue;
         }
-        ++i;
-        bool complete = true;
-        for (int k = 0; k < more; ++k) {
-            if (i >= n || s[i] < low || s[i] > high) {
-                complete = false;
-                break;
-            }
-            c = (c << 6) | (s[i] & 0x3F);
-            ++i;
-            low = 0x80;
-            high = 0xBF;
+        if (n - i < size_t(more)) {
+            out += Replacement;
+            i = n;
+            continue;
         }
-        if (!complete) {
-            out += Replacement;  // the maximal subpart read so far; the bad byte starts afresh
+        uint32_t c = lead & (0x7F >> (more + 1));
+        bool good = false;
+        uint32_t bits;
+        switch (more) {
+        case 3:
+            if ((bits = s[i] ^ 0x80u) >= 0x40) break;
+            c = (c << 6) | bits;
+            ++i;
+            if (c < 0x10) break;
+            [[fallthrough]];
+        case 2:
+            if ((bits = s[i] ^ 0x80u) >= 0x40) break;
+            c = (c << 6) | bits;
+            if (c >= (0x110000 >> 6)) break;
+            ++i;
+            if (c < 0x20) break;
+            if (c >= (0xD800 >> 6) && c <= (0xDFFF >> 6)) break;
+            [[fallthrough]];
+        case 1:
+            if ((bits = s[i] ^ 0x80u) >= 0x40) break;
+            c = (c << 6) | bits;
+            ++i;
+            good = c >= 0x80;
+            break;
+        }
+        if (!good) {
+            out += Replacement;
         } else if (c >= 0x10000) {
             c -= 0x10000;
             out += wchar_t(0xD800 | (c >> 10));

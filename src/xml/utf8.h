@@ -1,7 +1,8 @@
 #pragma once
 // UTF-8 conversion giving the same characters as Windows' code page 65001
-// (MultiByteToWideChar / WideCharToMultiByte with CP_UTF8 and no flags): one
-// U+FFFD for each maximal invalid subsequence, surrogate pairs above U+FFFF.
+// (MultiByteToWideChar / WideCharToMultiByte with CP_UTF8 and no flags): U+FFFD
+// for invalid bytes, grouped as the system groups them; surrogate pairs above
+// U+FFFF.
 // The wide side is UTF-16 code units on every platform.
 #include <string>
 #include <string_view>

@@ -32,18 +32,22 @@ TEST(Utf8, ValidRoundTrip) {
     EXPECT_EQ(L"", utf8ToWide(""));
 }
 
-// Each maximal invalid subsequence becomes one U+FFFD, and the byte that broke it starts afresh.
+// Invalid bytes become U+FFFD, grouped as the system groups them: a form found bad
+// by its value goes with the byte that showed it, a cut-off sequence at the end
+// takes the rest of the input.
 TEST(Utf8, InvalidBytesBecomeReplacement) {
     const unsigned R = 0xFFFD;
     EXPECT_EQ(units({R, 'a'}), utf8ToWide("\x80" "a"));
-    EXPECT_EQ(units({R, R}), utf8ToWide("\xC0\xAF"));          // overlong lead bytes
-    EXPECT_EQ(units({R, R, R}), utf8ToWide("\xE0\x80\xAF"));   // overlong three-byte form
-    EXPECT_EQ(units({R, R, R}), utf8ToWide("\xED\xA0\x80"));   // an encoded surrogate
-    EXPECT_EQ(units({R, R, R, R}), utf8ToWide("\xF4\x90\x80\x80"));  // above U+10FFFF
-    EXPECT_EQ(units({R, 'a'}), utf8ToWide("\xE2\x82" "a"));    // truncated, then ASCII
-    EXPECT_EQ(units({R}), utf8ToWide("\xF0\x9F\x98"));         // truncated at the end
+    EXPECT_EQ(units({R, R}), utf8ToWide("\xC0\xAF"));              // lead bytes of overlongs
+    EXPECT_EQ(units({R, R}), utf8ToWide("\xE0\x80\xAF"));         // overlong three-byte form
+    EXPECT_EQ(units({R, R}), utf8ToWide("\xED\xA0\x80"));         // an encoded surrogate
+    EXPECT_EQ(units({R, R, R}), utf8ToWide("\xF4\x90\x80\x80"));  // above U+10FFFF
+    EXPECT_EQ(units({R, 'a'}), utf8ToWide("\xE2\x82" "a"));        // broken, then ASCII
+    EXPECT_EQ(units({R}), utf8ToWide("\xF0\x9F\x98"));             // cut off at the end
+    EXPECT_EQ(units({'x', R}), utf8ToWide("x\xF3\x80" "z"));       // cut off: the rest goes too
     EXPECT_EQ(units({R, R}), utf8ToWide("\xFE\xFF"));
     EXPECT_EQ(units({R, 0xE9}), utf8ToWide("\xE2\xC3\xA9"));
+    EXPECT_EQ(units({0xD7FF, 0xFFFE}), utf8ToWide("\xED\x9F\xBF\xEF\xBF\xBE"));
 }
 
 // Lone surrogates cannot be written as UTF-8 and become U+FFFD.

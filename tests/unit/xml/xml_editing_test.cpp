@@ -19,7 +19,9 @@ XmlDocument at(const std::wstring& text, std::initializer_list<const wchar_t*> p
     doc.parseText(text);
     bool first = true;
     for (const wchar_t* name : path) {
-        if (!first) EXPECT_TRUE(doc.enterElement());
+        if (!first) {
+            EXPECT_TRUE(doc.enterElement());
+        }
         first = false;
         EXPECT_TRUE(doc.findElement(name)) << std::string(name, name + wcslen(name));
     }
@@ -188,7 +190,9 @@ TEST(XmlEditing, ManifestSequence) {
     ASSERT_TRUE(doc.enterElement());
     ASSERT_TRUE(doc.findElement(L"installationUrl"));
     for (const wchar_t* name : {L"language", L"version", L"productCode"}) {
-        if (!doc.findElement(name)) EXPECT_TRUE(doc.addElement(name));
+        if (!doc.findElement(name)) {
+            EXPECT_TRUE(doc.addElement(name));
+        }
     }
     doc.resetPosition();
     const wchar_t* values[][2] = {{L"installationUrl", L"http://h/a?b=1&c=2"}, {L"language", L"en"},
