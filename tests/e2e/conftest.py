@@ -45,3 +45,12 @@ def silent_source():
         yield source.url
     finally:
         source.close()
+
+
+@pytest.fixture
+def refusing_source():
+    source = harness.RefusingSource()
+    try:
+        yield source.url
+    finally:
+        source.close()

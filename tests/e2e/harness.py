@@ -16,6 +16,7 @@ Fixtures (conftest.py)
                  every process it started is stopped by its id when the test ends
   silent_source  an http:// installation URL on 127.0.0.1 that accepts
                  connections and never answers (keeps a run in its download step)
+  refusing_source  an http:// installation URL on 127.0.0.1 that refuses connections
 
 Scenario (all paths of programs inside the prefix are Windows paths)
   set_windows_version(name)   before the first program starts: "nt40", "winxp",
@@ -338,8 +339,9 @@ class WineSession:
         stamp = self.work_dir / "template.id"
         wanted = self._template_id()
         with open(self.work_dir / "template.lock", "w") as lock:
-            fcntl.flock(lock, fcntl.LOCK_EX)  # other sessions may be making it right now
-            if self.template.is_dir() and stamp.exists() and stamp.read_text() == wanted:
+            fcntl.flock(lock, fcntl.LOCK_EX)  # other sessions may be making or cloning it right now
+            if (self.template.is_dir() and stamp.exists() and stamp.read_text() == wanted
+                    and self._template_untouched(stamp.stat().st_mtime)):
                 return
             fresh = self.work_dir / f"template.new-{os.getpid()}"
             shutil.rmtree(fresh, ignore_errors=True)
@@ -349,6 +351,32 @@ class WineSession:
                 shutil.rmtree(self.template)
             fresh.rename(self.template)
             stamp.write_text(wanted)
+
+    def _template_untouched(self, made: float) -> bool:
+        # A clone shares the template's files through hard links: a program that
+        # rewrote one in place changed the template too, and its time shows it.
+        for folder, _, files in os.walk(self.template):
+            for name in files:
+                path = os.path.join(folder, name)
+                if not os.path.islink(path) and os.stat(path).st_mtime > made + 1:
+                    return False
+        return True
+
+    def clone_template(self, prefix: Path):
+        with open(self.work_dir / "template.lock", "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_SH)
+            subprocess.run(["cp", "-al", f"{self.template}/.", str(prefix)], check=True)
+            # Files Wine rewrites in place get real copies, so the template never changes.
+            for reg in self.template.glob("*.reg"):
+                target = prefix / reg.name
+                target.unlink()
+                shutil.copy2(reg, target)
+            for ini in (self.template / "drive_c" / "windows").glob("*.ini"):
+                target = prefix / "drive_c" / "windows" / ini.name
+                target.unlink()
+                shutil.copy2(ini, target)
+            shutil.rmtree(prefix / "drive_c" / "users")
+            shutil.copytree(self.template / "drive_c" / "users", prefix / "drive_c" / "users", symlinks=True)
 
     def _make_template(self, prefix: Path):
         env = self.base_env(prefix)
@@ -397,20 +425,8 @@ class Scenario:
     # --- prefix -----------------------------------------------------------
 
     def _clone_template(self):
-        template = self.session.template
         self.prefix.mkdir()
-        subprocess.run(["cp", "-al", f"{template}/.", str(self.prefix)], check=True)
-        # Files Wine rewrites in place get real copies, so the template never changes.
-        for reg in template.glob("*.reg"):
-            target = self.prefix / reg.name
-            target.unlink()
-            shutil.copy2(reg, target)
-        for ini in (template / "drive_c" / "windows").glob("*.ini"):
-            target = self.prefix / "drive_c" / "windows" / ini.name
-            target.unlink()
-            shutil.copy2(ini, target)
-        shutil.rmtree(self.prefix / "drive_c" / "users")
-        shutil.copytree(template / "drive_c" / "users", self.prefix / "drive_c" / "users", symlinks=True)
+        self.session.clone_template(self.prefix)
 
     def set_windows_version(self, name: str):
         """What `winecfg -v <name>` does, written before the prefix's server starts."""
@@ -589,6 +605,18 @@ class Scenario:
         return subprocess.run(["import", "-display", self.session.display, "-window", "root",
                                "-crop", geometry, "+repage", "-depth", "8", "rgb:-"],
                               check=True, timeout=60, capture_output=True).stdout
+
+
+class RefusingSource:
+    """An http:// URL on 127.0.0.1 whose port refuses connections (bound, never listening)."""
+
+    def __init__(self):
+        self._socket = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self._socket.bind(("127.0.0.1", 0))
+        self.url = f"http://127.0.0.1:{self._socket.getsockname()[1]}/"
+
+    def close(self):
+        self._socket.close()
 
 
 class SilentSource:

@@ -1,5 +1,7 @@
 """What the shell scenarios share: settings, window class and state queries."""
 
+from __future__ import annotations
+
 CLASS = "STOBRINDOWNLOADER"
 PRODUCT = "Talvoro Plug-in f\u00fcr PowerPoint\u00ae"
 TITLE = "Talvoro \u2013 Einrichtung \u00ae"
@@ -20,9 +22,13 @@ def visible(state) -> bool:
     return state is not None and state["visible"]
 
 
-def child(state: dict, control_id: int) -> dict:
-    return next(c for c in state["children"] if c["id"] == control_id)
+def child(state: dict, control_id: int) -> dict | None:
+    """A control of a window state; None while the window has no such control (yet)."""
+    return next((c for c in state["children"] if c["id"] == control_id), None)
 
 
 def progress_text_is(text: str):
-    return lambda state: state is not None and child(state, PROGRESS_TEXT)["text"] == text
+    def check(state):
+        control = child(state, PROGRESS_TEXT) if state is not None else None
+        return control is not None and control["text"] == text
+    return check

@@ -1,8 +1,8 @@
 """The progress window: caption, marquee, hidden mode, About box, closing."""
 
 from harness import poll
-from shell_helpers import (CLASS, PBS_MARQUEE, PROGRESS_BAR, PROGRESS_TEXT, TITLE, child, progress_text_is,
-                           settings, visible)
+from shell_helpers import (CLASS, PBS_MARQUEE, PRODUCT, PROGRESS_BAR, TITLE, child, progress_text_is, settings,
+                           visible)
 
 WM_BYTES_RECEIVED = 7024
 
@@ -28,9 +28,22 @@ def test_show_progress_window_false_keeps_the_window_hidden(scenario, silent_sou
     watcher.wait_window(CLASS, progress_text_is("0.00B"))
     assert app.running()
     assert not any(visible(state) for state in watcher.windows(CLASS))
+    # Nothing of it on the screen either (the empty display is black).
+    assert set(scenario.grab(watcher.last_window(CLASS)["rect"])) == {0}
     assert scenario.close_window(CLASS)
     assert app.wait(75) == 0
     assert watcher.dialogs() == []
+
+
+def test_hidden_window_still_reports_a_failure_in_a_box_it_owns(scenario, refusing_source):
+    watcher = scenario.watch(track=[CLASS])
+    app = scenario.start_bootstrapper(settings(refusing_source, showProgressWindow="false"))
+    box = watcher.wait_dialog(contains="Task name: DownloadVersionInfo.")
+    assert box["caption"] == PRODUCT
+    assert box["owner_class"] == CLASS and box["owner_visible"] is False
+    assert box["buttons"] == [1] and box["icon"]
+    assert app.wait(30) == 0
+    assert not any(visible(state) for state in watcher.windows(CLASS))
 
 
 def test_byte_counts_are_shown_with_units(scenario, silent_source):
