@@ -26,8 +26,9 @@ Scenario (all paths of programs inside the prefix are Windows paths)
                               settings are merged over DEFAULT_SETTINGS
   start_bootstrapper(settings=None, args=(), name=...) -> Process
                               stamp, then start
-  start(program, *args) -> Process    program: a Program, a Windows path, or
-                              the name of a program in BOOTSTRAP_BIN ("wintool.exe")
+  start(program, *args) -> Process    program: a Program, a Windows path, the
+                              name of a program in BOOTSTRAP_BIN ("wintool.exe") or
+                              one of Wine's own ("reg", "cmd", "msiexec")
   run(program, *args, timeout=...) -> (exit code, stdout text)
   watch(track=(), answers=None, default=None) -> Watcher, started and ready.
                               answers: {"caption or text substring": "yes"|"no"|"ok"|
@@ -44,7 +45,9 @@ Scenario (all paths of programs inside the prefix are Windows paths)
   reg_add(key, name, value, kind="REG_SZ")
   screenshot(name) -> Path    PNG of the whole screen in the run folder
   grab(rect) -> bytes         raw RGB pixels of a screen rectangle [l, t, r, b]
-  run_dir, prefix, env        the run folder, the prefix, the environment for Wine
+  run_dir, prefix, env        the run folder, the prefix (its drive_c is C:), the
+                              environment of every program started later (change
+                              e.g. env["WINEDLLOVERRIDES"] before starting one)
 
 Window state (from Scenario.window and Watcher): hwnd, pid, process, class,
 caption, visible, enabled, style, exstyle, rect and client ([l, t, r, b] on the
@@ -63,6 +66,7 @@ given since=watcher.mark() taken before the action they wait for.
 
 poll(check, timeout, what) returns the first truthy result of check(), polling
 until the deadline; tests never sleep for something they can observe.
+windows_path(unix_path) gives the Z: path under which Windows programs see a file.
 """
 
 from __future__ import annotations
@@ -71,6 +75,7 @@ import ctypes
 import fcntl
 import json
 import os
+import re
 import shutil
 import signal
 import socket
@@ -137,6 +142,7 @@ def _set_subreaper():
 
 
 def _reap_orphans(keep: set[int]):
+    """Reaps Wine's orphaned helpers; other children belong to someone's Popen."""
     me = os.getpid()
     for entry in Path("/proc").iterdir():
         if not entry.name.isdigit() or int(entry.name) in keep:
@@ -145,8 +151,10 @@ def _reap_orphans(keep: set[int]):
             stat = (entry / "stat").read_text()
         except OSError:
             continue
+        name = stat[stat.find("(") + 1:stat.rfind(")")]
         fields = stat[stat.rfind(")") + 2:].split()
-        if fields[0] == "Z" and int(fields[1]) == me:
+        wine_helper = name.lower().endswith(".exe") or name.startswith("wine")
+        if fields[0] == "Z" and int(fields[1]) == me and wine_helper:
             try:
                 os.waitpid(int(entry.name), os.WNOHANG)
             except ChildProcessError:
@@ -412,7 +420,7 @@ class Scenario:
 
     def __init__(self, session: WineSession, name: str):
         self.session = session
-        self.run_dir = session.runs_dir / name
+        self.run_dir = session.runs_dir / re.sub(r"[^A-Za-z0-9_.-]", "_", name)
         shutil.rmtree(self.run_dir, ignore_errors=True)
         self.run_dir.mkdir(parents=True)
         self.prefix = self.run_dir / "prefix"
@@ -526,6 +534,8 @@ class Scenario:
     def stamp(self, settings: dict | None = None, name: str = "bootstrapper.exe",
               folder: str = r"C:\e2e") -> Program:
         values = dict(DEFAULT_SETTINGS, **(settings or {}))
+        if any("\n" in str(value) for value in values.values()):
+            raise ValueError("a setting is one line of text")
         self._counter += 1
         settings_file = self.run_dir / f"settings-{self._counter:02d}.txt"
         settings_file.write_text("".join(f"{k}={v}\n" for k, v in values.items()), encoding="utf-8")
