@@ -4,37 +4,11 @@
 
 namespace xml {
 
-int32_t tagNameLength(const wchar_t* text, int32_t length, int32_t from) {
-    int32_t i = from;
-    while (i < length) {
-        const wchar_t c = text[i];
-        if (c == L'>' || c == L'/' || isSpace(c)) break;
-        ++i;
-    }
-    return i - from;
-}
-
-void NodeScanner::next(NodeToken& t) {
+// Everything that starts with "<" but is neither a start nor an end tag.
+void NodeScanner::scanOther(NodeToken& t) {
     const int32_t p = pos_;
-    t.start = p;
-    t.flags = 0;
-    t.nameStart = 0;
-    t.nameLength = 0;
-    if (p >= n_) {
-        t.kind = EndOfDocument;
-        t.length = 0;
-        return;
-    }
-    if (s_[p] != L'<') {
-        scanText(t);
-        return;
-    }
     const wchar_t c1 = at(p + 1);
-    if (isNameStart(c1)) {
-        scanElement(t);
-    } else if (c1 == L'/') {
-        scanEndTag(t);
-    } else if (c1 == L'?') {
+    if (c1 == L'?') {
         scanMarked(t, ProcessingInstruction, p + 2, L'?', 1, L"Processing instruction");
     } else if (c1 == L'!') {
         const wchar_t c2 = at(p + 2);
@@ -88,48 +62,6 @@ void NodeScanner::scanText(NodeToken& t) {
 int32_t NodeScanner::quotedEnd(int32_t i) const {
     const wchar_t* close = std::wmemchr(s_ + i + 1, s_[i], size_t(n_ - i - 1));
     return close ? int32_t(close - s_) + 1 : -1;
-}
-
-void NodeScanner::scanElement(NodeToken& t) {
-    const int32_t p = pos_;
-    const int32_t nameEnd = p + 1 + tagNameLength(s_, n_, p + 1);
-    int32_t i = nameEnd;
-    for (;;) {
-        wchar_t c = 0;
-        while (i < n_) {
-            c = s_[i];
-            if (c <= L'>' && (c == L'>' || c == L'"' || c == L'\'')) break;
-            ++i;
-        }
-        if (i >= n_) return unterminated(t, L"Element tag");
-        if (c == L'>') break;
-        i = quotedEnd(i);
-        if (i < 0) return unterminated(t, L"Element tag");
-    }
-    // i is the closing ">". In an unquoted value such as b=c/ the "/" is part of it.
-    if (s_[i - 1] == L'/') {
-        const wchar_t before = s_[i - 2];
-        if (i - 1 == nameEnd || isSpace(before) || before == L'"' || before == L'\'')
-            t.flags = NodeToken::EmptyElement;
-    }
-    t.kind = Element;
-    t.length = i + 1 - p;
-    t.nameStart = p + 1;
-    t.nameLength = nameEnd - p - 1;
-    pos_ = i + 1;
-}
-
-void NodeScanner::scanEndTag(NodeToken& t) {
-    const int32_t p = pos_;
-    const int32_t nameLength = tagNameLength(s_, n_, p + 2);
-    const int32_t from = p + 2 + nameLength;
-    const wchar_t* close = std::wmemchr(s_ + from, L'>', size_t(n_ - from));
-    if (!close) return unterminated(t, L"Element end tag");
-    t.kind = EndTag;
-    t.length = int32_t(close - s_) + 1 - p;
-    t.nameStart = p + 2;
-    t.nameLength = nameLength;
-    pos_ = p + t.length;
 }
 
 // Nodes closed by a marker: "?>" (one mark), "-->" and "]]>" (two marks). The

@@ -92,6 +92,7 @@ int32_t XmlDocument::buildIndex(int32_t virtualParent, int32_t baseLevel, const 
     xml::NodeScanner scanner(text, length);
     NodeToken t;
     for (;;) {
+        scanner.skipText();  // text and whitespace leave no record
         scanner.next(t);
         if (t.kind == xml::Element) {
             const int64_t level = int64_t(baseLevel) + int64_t(stack_.size());

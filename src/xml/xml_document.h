@@ -63,6 +63,7 @@ public:
     int32_t childIndex() const { return child_; }
     int32_t nextFreeIndex() const { return index_.nextFree(); }
     int32_t releasedList() const { return index_.releasedList(); }
+    int32_t indexCapacity() const { return index_.capacity(); }
     const xml::ElementRecord& elementRecord(int32_t index) const { return index_.at(index); }
     uint32_t documentFlags() const { return flags_; }
 

@@ -4,13 +4,6 @@
 
 namespace xml {
 
-bool namesEqual(const wchar_t* a, const wchar_t* b, size_t length) {
-    for (size_t i = 0; i < length; ++i) {
-        if (a[i] != b[i] && foldCase(a[i]) != foldCase(b[i])) return false;
-    }
-    return true;
-}
-
 bool nameMatches(const wchar_t* name, size_t length, std::wstring_view requested) {
     if (requested.empty()) return true;
     if (requested.size() < length || !namesEqual(name, requested.data(), length)) return false;

@@ -12,7 +12,12 @@ namespace xml {
 inline wchar_t foldCase(wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c + 32) : c; }
 
 // Two names of the same length are equal under the case rule.
-bool namesEqual(const wchar_t* a, const wchar_t* b, size_t length);
+inline bool namesEqual(const wchar_t* a, const wchar_t* b, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        if (a[i] != b[i] && foldCase(a[i]) != foldCase(b[i])) return false;
+    }
+    return true;
+}
 
 // A name read from the text matches a requested name when its characters equal
 // the first ones of the request and the request ends there or goes on with a
