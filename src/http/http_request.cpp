@@ -154,16 +154,20 @@ void FCHttpRequest::Transfer() {
     if (header_.rangeStart != 0) headers += L"Range: bytes=" + std::to_wstring(header_.rangeStart) + L"-\r\n";
 
     bool retry = false;
-    while (SendOnce(request, headers, retry) && retry) {
-        if (::WaitForSingleObject(stopEvent_.get(), retryPauseMs) != WAIT_TIMEOUT) break;
+    bool sent = SendOnce(request, headers, retry);
+    while (retry && ::WaitForSingleObject(stopEvent_.get(), retryPauseMs) == WAIT_TIMEOUT) {
+        sent = SendOnce(request, headers, retry);
     }
     ::SendNotifyMessageW(window_, WM_HTTP_STEP, static_cast<WPARAM>(id_), HttpRequestSent);
 
-    response_.finalReadSucceeded = ReadBody(request);
+    // A request that was never sent has no body; some WinINet versions would
+    // still answer the first read with success and 0 bytes.
+    response_.finalReadSucceeded = sent ? ReadBody(request) : FALSE;
     // Last touch of the request, as in Connect.
     ::SendNotifyMessageW(window_, WM_HTTP_STEP, static_cast<WPARAM>(id_), HttpBodyFinished);
 }
 
+// True when the request went out; `retry` when the error dialog asks to send again.
 bool FCHttpRequest::SendOnce(HINTERNET request, const std::wstring& headers, bool& retry) {
     retry = false;
     if (!BeginCall()) return false;
@@ -176,7 +180,7 @@ bool FCHttpRequest::SendOnce(HINTERNET request, const std::wstring& headers, boo
     const DWORD answer = ::InternetErrorDlg(dialogParent, request, error, errorDialogFlags, nullptr);
     if (!EndCall()) return false;
     retry = answer == ERROR_INTERNET_FORCE_RETRY;
-    return true;
+    return sent != FALSE;
 }
 
 void FCHttpRequest::ReserveForContentLength(HINTERNET request) {
