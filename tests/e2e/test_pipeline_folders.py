@@ -2,8 +2,8 @@
 download folder's life in the prefix, with the real bootstrapper.exe."""
 
 from harness import windows_path
-from test_pipeline_support import (content, download_folders, failure_box, inet_cache, publish, release_root,
-                                   run_to_end, start_server)
+from test_pipeline_support import (content, download_boxes, download_folders, failure_box, inet_cache, publish,
+                                   release_root, run_to_end, start_server)
 
 __all__ = ["release_root"]
 
@@ -21,7 +21,7 @@ def test_a_release_copied_from_a_folder_runs_to_the_installation_step(scenario, 
     publish(release_root / "rel", {"Setup.msi.deploy": content(300_000, 5), "sub/a.txt": b"a"})
     code, watcher = run_to_end(scenario, {"installationUrl": windows_path(release_root / "rel")}, timeout=30)
     assert code == 0
-    assert watcher.dialogs() == []
+    assert download_boxes(watcher) == []
     assert download_folders(scenario) == []
 
 
@@ -30,7 +30,7 @@ def test_a_relative_folder_is_taken_beside_the_program(scenario):
     publish(scenario.prefix / "drive_c" / "e2e" / "rel", {"Setup.msi": b"msi"})
     code, watcher = run_to_end(scenario, {"installationUrl": "rel"}, timeout=30)
     assert code == 0
-    assert watcher.dialogs() == []
+    assert download_boxes(watcher) == []
 
 
 def test_a_missing_relative_folder_fails_on_the_version_file_copy(scenario):
@@ -50,6 +50,6 @@ def test_earlier_download_folders_are_purged_but_same_named_files_stay(scenario,
     publish(release_root / "rel", {"Setup.msi": b"x"})
     server = start_server(request, release_root)
     code, watcher = run_to_end(scenario, {"installationUrl": server.url + "/rel"})
-    assert code == 0 and watcher.dialogs() == []
+    assert code == 0 and download_boxes(watcher) == []
     assert not old.exists()
     assert (cache / "Talvoro_notes").read_bytes() == b"kept"

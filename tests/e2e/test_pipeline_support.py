@@ -101,6 +101,13 @@ def download_folders(scenario) -> list[Path]:
     return sorted(p for p in cache.glob("Talvoro_*") if p.is_dir()) if cache.exists() else []
 
 
+def download_boxes(watcher) -> list[str]:
+    """Failure boxes of the download steps; what the installation step shows of a
+    package is its own business and not judged here."""
+    return [d["text"] for d in watcher.dialogs()
+            if "Task name: " in d["text"] and not d["text"].endswith("Task name: RunMSI.")]
+
+
 def run_to_end(scenario, settings, timeout=60):
     """Runs a stamped bootstrapper to its end; returns (exit code, watcher)."""
     watcher = scenario.watch(track=[WINDOW_CLASS])
