@@ -301,6 +301,35 @@ TEST_F(Pipeline, BadDescriptionsEndTheRunWithTheirTaskNames) {
     EXPECT_EQ(outcome.task, DownloadFile);
 }
 
+TEST_F(Pipeline, HugeAndHostileDescriptionsFailWithoutACrashOrAHang) {
+    // 100 MB of bytes that are neither UTF-8 text nor markup (a rule of the server).
+    Outcome outcome = run(url(L"/huge"), 120000);
+    EXPECT_EQ(outcome.text, L"Failed to load 'version_info.xml' file (" + (download_ / L"version_info.xml") + L").");
+    EXPECT_EQ(outcome.task, ReadXML);
+
+    TearDown();
+    SetUp();
+    std::string nested = "<application name='Talvoro'>";
+    for (int i = 0; i < 100000; ++i) nested += "<p>";
+    publish(L"nested", nested);
+    outcome = run(url(L"/nested"));
+    EXPECT_EQ(outcome.text, L"Failed to load 'version_info.xml' file (" + (download_ / L"version_info.xml") + L").");
+}
+
+TEST_F(Pipeline, ManySmallFilesGoThroughWithoutPauses) {
+    std::vector<std::pair<std::wstring, std::string>> files;
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 40; ++i) {
+        names.push_back(L"f" + std::to_wstring(i) + L".bin");
+        files.push_back({names.back(), pattern(100 + i, i)});
+    }
+    publish(L"many", versionInfo(names), files);
+    const Outcome outcome = run(url(L"/many"));
+    ASSERT_TRUE(outcome.finished) << narrow(outcome.text);
+    for (const auto& file : files) EXPECT_EQ(readText(download_ / file.first), file.second);
+    EXPECT_LT(outcome.milliseconds, 3000u) << "a 500 ms sleep per file would take over 20 s";
+}
+
 TEST_F(Pipeline, ATamperedDescriptionWritesNothingOutsideTheDownloadFolder) {
     publish(L"evil", versionInfo({L"ok.msi", L"..\\escaped.dll"}), {{L"ok.msi", "x"}});
     const Outcome outcome = run(url(L"/evil"));
