@@ -18,6 +18,16 @@ import sys
 from pathlib import Path
 
 
+# Windows' KnownDLLs on both Windows 7 and 10 (HKLM\SYSTEM\CurrentControlSet\
+# Control\Session Manager\KnownDLLs, 32-bit), plus ntdll: the loader takes them
+# from the system folder whatever the search order says, so a program may import
+# them statically. msvcrt is the C runtime that MinGW's startup code needs.
+KNOWN_DLLS = frozenset(f"{name}.dll" for name in """
+    advapi32 clbcatq comdlg32 difxapi gdi32 imagehlp imm32 kernel32 msctf msvcrt
+    normaliz nsi ntdll ole32 oleaut32 psapi rpcrt4 sechost setupapi shell32 shlwapi
+    user32 wldap32 ws2_32""".split())
+
+
 def static_imports(program, objdump="i686-w64-mingw32-objdump"):
     output = subprocess.run([objdump, "-p", str(program)], check=True, capture_output=True, text=True).stdout
     return sorted({m.group(1).lower() for m in re.finditer(r"^\s*DLL Name: (\S+)\s*$", output, re.M)})
@@ -96,11 +106,11 @@ def base_name(dll):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
-    parser.add_argument("--allow", default="", help="comma-separated DLL names, with or without .dll")
+    parser.add_argument("--allow", default="", help="more DLL names to allow, comma-separated")
     parser.add_argument("program")
     args = parser.parse_args()
 
-    allowed = {base_name(a) for a in args.allow.split(",") if a}
+    allowed = {base_name(a) for a in args.allow.split(",") if a} | {base_name(k) for k in KNOWN_DLLS}
     imported = static_imports(args.program, args.objdump)
     delayed = delay_imports(args.program)
     print(f"{Path(args.program).name} imports: {', '.join(imported)}")
