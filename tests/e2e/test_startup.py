@@ -2,6 +2,8 @@
 
 import pytest
 
+import harness
+
 from shell_helpers import CLASS, PRODUCT, settings, visible
 
 
@@ -69,3 +71,15 @@ def test_windows_version_5_is_accepted(scenario, silent_source):
     app = scenario.start_bootstrapper(settings(silent_source))
     watcher.wait_window(CLASS, visible)
     assert app.running() and watcher.dialogs() == []
+
+
+@pytest.mark.parametrize("length", [0, 5000], ids=["empty", "long"])
+def test_empty_or_very_long_settings_end_in_a_box_not_a_crash(scenario, length):
+    values = {key: "x" * length for key in harness.DEFAULT_SETTINGS}
+    values["windowClassName"] = CLASS[:1] * length
+    watcher = scenario.watch()
+    app = scenario.start_bootstrapper(values)
+    assert app.wait(60) == 0
+    # A run that cannot download says so, once, under the (cut) product name.
+    [box] = watcher.dialogs()
+    assert box["caption"] == "x" * min(length, 4095) and box["text"].endswith(".")
