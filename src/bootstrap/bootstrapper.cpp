@@ -73,7 +73,9 @@ CBootstrapper::CBootstrapper() : workerDoneEvent(::CreateEventW(nullptr, TRUE, F
 
 CBootstrapper::~CBootstrapper() {
     workerDoneEvent.reset();
-    ::VariantClear(&actionModule);
+    // actionModule is not released here: this runs at process exit, after the
+    // shell's CoUninitialize, when calling into the managed object is no longer
+    // safe. The installation sequence releases the module and the runtime itself.
 }
 
 void CBootstrapper::SetErrorText(const std::wstring& text) { errorText = text; }
