@@ -56,9 +56,10 @@ std::wstring classNameOf(HWND window) {
 }
 
 std::wstring textOf(HWND window) {
-    wchar_t text[4096] = L"";
-    ::InternalGetWindowText(window, text, 4096);
-    return text;
+    // Large enough for any string-table value a test may stamp.
+    std::vector<wchar_t> text(0x10000, L'\0');
+    const int length = ::InternalGetWindowText(window, text.data(), static_cast<int>(text.size()));
+    return std::wstring(text.data(), length > 0 ? length : 0);
 }
 
 std::wstring processImageOf(DWORD processId) {
