@@ -40,8 +40,10 @@ Routes (query options in brackets):
                  body "ok"
   /_/echo        answers with what it got: method, path, headers, body
   /_/log         the requests seen so far, oldest first, as a JSON array of
-                 {"seq", "method", "path", "headers": [[name, value]...],
-                 "body_length"} [path=P only requests for exactly P]
+                 {"seq", "method", "path", "target", "headers": [[name,
+                 value]...], "body_length"}; "target" is the path and query
+                 even when a proxy request named an absolute URL
+                 [path=P only requests whose path or target is exactly P]
                  [format=raw request line and header block of each, separated
                  by blank lines] (requests for /_/log are not logged)
   /_/rule        POST with [path=P&spec=S] sets a rule at run time; an empty
@@ -93,7 +95,7 @@ class RequestLog:
 
     def select(self, path):
         with self.lock:
-            return [e for e in self.entries if path is None or e["path"] == path]
+            return [e for e in self.entries if path is None or path in (e["path"], e["target"])]
 
 
 class Server(ThreadingHTTPServer):
@@ -148,6 +150,7 @@ class Handler(BaseHTTPRequestHandler):
             self.server.log.add({
                 "method": self.command,
                 "path": self.path,
+                "target": route + ("?" + query if query else ""),
                 "headers": [[k, v] for k, v in self.headers.items()],
                 "body_length": len(self.body),
                 "raw": self.requestline + "\r\n" + "".join(

@@ -1,5 +1,6 @@
 // FCHttpRequestManager: ids, dispatch, deletion, sweep, time-outs, threads and shutdown.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <atomic>
 #include <set>
@@ -232,4 +233,43 @@ TEST(ShutdownTest, RequestDeletedWhileItsServerNeverAnswersIsKeptUntilShutdownEn
     const int again = next.AddRequest(requestFor(L"/_/bytes/1000"));
     EXPECT_TRUE(pumpUntil([&] { return next.Finished(again); }, 10000));
     EXPECT_EQ(next.bodies[again].size(), 1000u);
+}
+
+namespace {
+size_t threadsOfThisProcess() {
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    size_t count = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry)) {
+        count += entry.th32OwnerProcessID == ::GetCurrentProcessId();
+    }
+    ::CloseHandle(snapshot);
+    return count;
+}
+}  // namespace
+
+TEST(ManagerTest, FaultyRequestsLeaveNoThreadOrHandleBehindOnceSwept) {
+    RecordingManager manager;
+    manager.AddRequest(requestFor(L"/_/bytes/1000"));  // warms WinINet up
+    ASSERT_TRUE(pumpUntil([&] { return idle(manager); }));
+    const size_t threadsBefore = threadsOfThisProcess();
+    DWORD handlesBefore = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &handlesBefore);
+    for (int round = 0; round < 3; ++round) {
+        for (const wchar_t* path : {L"/_/bytes/50000", L"/_/bytes/50000?cut=20000", L"/_/bytes/1000?length=5000",
+                                    L"/_/status/500", L"/_/headers?kb=100", L"/_/bytes/3000?nolength=1"}) {
+            manager.AddRequest(requestFor(path));
+        }
+        const int slow = manager.AddRequest(requestFor(L"/_/slow?interval=20&chunk=1000"));
+        ASSERT_TRUE(pumpUntil([&] { return manager.DataBytes(slow) > 0; }));
+        manager.DeleteRequest(slow);
+        ASSERT_TRUE(pumpUntil([&] { return idle(manager); }));
+    }
+    // WinINet may keep pooled connections open for a while; none of ours may stay.
+    EXPECT_TRUE(pumpUntil([&] { return threadsOfThisProcess() <= threadsBefore; }, 5000))
+        << threadsOfThisProcess() << " threads, " << threadsBefore << " before";
+    DWORD handlesAfter = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &handlesAfter);
+    EXPECT_LE(handlesAfter, handlesBefore + 8) << "handles before " << handlesBefore << ", after " << handlesAfter;
 }

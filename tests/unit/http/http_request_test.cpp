@@ -278,3 +278,21 @@ TEST(RequestTest, ExplicitPortInTheUrlIsTheOneConnectedTo) {
     EXPECT_EQ(manager.EventsOf(id).front().response.statusCode, 200);
     EXPECT_NE(httptest::seenRequests(L"/_/bytes/10?tag=port").find("GET /_/bytes/10?tag=port"), std::string::npos);
 }
+
+TEST(RequestTest, ProxyHostAndPortReceiveTheRequestForTheUrl) {
+    // The test server stands in for the proxy and sees the absolute URL. (The
+    // credentials only travel after a 407 once the error dialog asks for a
+    // retry, which Wine's never does.)
+    RecordingManager manager;
+    RequestHeader header;
+    header.url = L"http://proxied.invalid/_/status/407?tag=proxy";
+    header.proxyHost = L"127.0.0.1";
+    header.proxyPort = _wtoi(serverUrl(L"").substr(wcslen(L"http://127.0.0.1:")).c_str());
+    header.proxyUser = L"user";
+    header.proxyPassword = L"secret";
+    const int id = runToEnd(manager, header);
+    EXPECT_EQ(manager.EventsOf(id).front().response.statusCode, 407);
+    const std::string seen = httptest::seenRequests(L"/_/status/407?tag=proxy");
+    EXPECT_EQ(seen.find("GET http://proxied.invalid"), 0u) << seen;
+    EXPECT_NE(seen.find("Host: proxied.invalid"), std::string::npos) << seen;
+}
