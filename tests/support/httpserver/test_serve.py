@@ -1,0 +1,125 @@
+"""Checks of serve.py itself, over real sockets: the parts other tests rely on
+without the HTTP engine's tests touching them (static folder, rules, ranges,
+the command form). Run: python3 -m unittest test_serve (in this folder)."""
+
+import http.client
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import urllib.parse
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+SERVE = HERE / "serve.py"
+
+
+class ServerTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory()
+        root = Path(cls.folder.name) / "www"
+        (root / "addin" / "1.0").mkdir(parents=True)
+        (root / "addin" / "version_info.xml").write_bytes(b"<application/>")
+        (root / "addin" / "1.0" / "setup.msi").write_bytes(bytes(range(256)) * 40)
+        cls.port_file = Path(cls.folder.name) / "port"
+        cls.server = subprocess.Popen(
+            [sys.executable, str(SERVE), "--root", str(root), "--port-file", str(cls.port_file),
+             "--rule", "/addin/broken.msi=status/500", "--rule", "/addin/short.bin=bytes/1000?cut=10"],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        first = cls.server.stdout.readline().split()
+        cls.port = int(first[1])
+        cls.refused = int(cls.server.stdout.readline().split()[1])
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.terminate()
+        cls.server.wait(10)
+        cls.server.stdout.close()
+        cls.folder.cleanup()
+
+    def get(self, path, headers=None, method="GET"):
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        connection.request(method, path, headers=headers or {})
+        response = connection.getresponse()
+        try:
+            body = response.read()
+        except http.client.IncompleteRead as partial:
+            body = partial.partial
+        connection.close()
+        return response, body
+
+    def test_port_file_names_the_listening_port(self):
+        self.assertEqual(int(self.port_file.read_text()), self.port)
+
+    def test_static_files_are_served_whole_or_from_a_range(self):
+        response, body = self.get("/addin/1.0/setup.msi")
+        self.assertEqual(response.status, 200)
+        self.assertEqual(body, bytes(range(256)) * 40)
+        self.assertIsNotNone(response.getheader("Last-Modified"))
+        response, body = self.get("/addin/1.0/setup.msi", {"Range": "bytes=5000-"})
+        self.assertEqual(response.status, 206)
+        self.assertEqual(body, (bytes(range(256)) * 40)[5000:])
+
+    def test_missing_files_and_escapes_from_the_root_give_404(self):
+        self.assertEqual(self.get("/addin/none.xml")[0].status, 404)
+        self.assertEqual(self.get("/addin/../../etc/passwd")[0].status, 404)
+        self.assertEqual(self.get("/addin/1.0")[0].status, 404)
+
+    def test_rules_answer_a_path_with_a_fault(self):
+        self.assertEqual(self.get("/addin/broken.msi")[0].status, 500)
+        response, body = self.get("/addin/short.bin")
+        self.assertEqual(response.getheader("Content-Length"), "1000")
+        self.assertEqual(len(body), 10)
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        connection.request("POST", "/_/rule?" + urllib.parse.urlencode({"path": "/addin/version_info.xml",
+                                                                          "spec": "status/404"}))
+        self.assertEqual(connection.getresponse().status, 200)
+        connection.close()
+        self.assertEqual(self.get("/addin/version_info.xml")[0].status, 404)
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        connection.request("POST", "/_/rule?path=/addin/version_info.xml&spec=")
+        connection.getresponse().read()
+        connection.close()
+        self.assertEqual(self.get("/addin/version_info.xml")[1], b"<application/>")
+
+    def test_generated_bodies_follow_the_pattern_and_honour_ranges(self):
+        response, body = self.get("/_/bytes/1000")
+        self.assertEqual(body, bytes(i % 251 for i in range(1000)))
+        response, body = self.get("/_/bytes/1000", {"Range": "bytes=600-"})
+        self.assertEqual(response.status, 206)
+        self.assertEqual(response.getheader("Content-Range"), "bytes 600-999/1000")
+        self.assertEqual(body, bytes(i % 251 for i in range(600, 1000)))
+        response, body = self.get("/_/bytes/100000?chunked=1&chunk=777")
+        self.assertEqual(body, bytes(i % 251 for i in range(100000)))
+
+    def test_log_lists_requests_with_their_headers(self):
+        self.get("/_/bytes/3?tag=log", {"Range": "bytes=1-"})
+        response, body = self.get("/_/log?path=" + urllib.parse.quote("/_/bytes/3?tag=log"))
+        entries = json.loads(body)
+        self.assertEqual(len(entries), 1)
+        self.assertIn(["Range", "bytes=1-"], entries[0]["headers"])
+        response, body = self.get("/_/log?format=raw&path=" + urllib.parse.quote("/_/bytes/3?tag=log"))
+        self.assertTrue(body.startswith(b"GET /_/bytes/3?tag=log HTTP/1.1\r\n"))
+
+    def test_refused_port_refuses(self):
+        with self.assertRaises(ConnectionRefusedError):
+            http.client.HTTPConnection("127.0.0.1", self.refused, timeout=5).connect()
+
+
+class CommandFormTest(unittest.TestCase):
+    def test_command_runs_with_the_server_in_its_environment_and_its_exit_code_is_kept(self):
+        script = ("import os, urllib.request, sys;"
+                  "body = urllib.request.urlopen(os.environ['HTTP_TEST_URL'] + '/_/bytes/5').read();"
+                  "sys.exit(40 + len(body))")
+        started = time.monotonic()
+        result = subprocess.run([sys.executable, str(SERVE), "--", sys.executable, "-c", script], timeout=30)
+        self.assertEqual(result.returncode, 45)
+        self.assertLess(time.monotonic() - started, 20)
+
+
+if __name__ == "__main__":
+    unittest.main()
