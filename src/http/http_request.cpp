@@ -1,6 +1,5 @@
 #include "http/http_request.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "http/notifications.h"
@@ -38,7 +37,9 @@ FCHttpRequest::FCHttpRequest(int id, HWND notifyWindow, const RequestHeader& hea
     CrackUrl();
     OpenSession();
     connectThread_.reset(::CreateThread(nullptr, 0, ConnectThread, this, 0, nullptr));
-    if (!connectThread_) PostFailure(HttpConnected);
+    // Without a connect thread the request goes on unconnected and fails the usual way.
+    // Posted, not sent: the owner may not have listed the request yet.
+    if (!connectThread_) ::PostMessageW(window_, WM_HTTP_STEP, static_cast<WPARAM>(id_), HttpConnected);
     if (::GetWindowThreadProcessId(window_, nullptr) == ::GetCurrentThreadId()) StartTimeoutTimer();
 }
 
@@ -54,24 +55,18 @@ FCHttpRequest::~FCHttpRequest() {
 
 void FCHttpRequest::CrackUrl() {
     const std::wstring& url = header_.url;
-    std::vector<wchar_t> host(url.size() + 8), path(url.size() + 8), extra(url.size() + 8);
+    std::vector<wchar_t> host(url.size() + 8), path(url.size() + 8);
     URL_COMPONENTSW parts = {};
     parts.dwStructSize = sizeof(parts);
     parts.lpszHostName = host.data();
     parts.dwHostNameLength = static_cast<DWORD>(host.size());
+    // With no buffer of its own for the extra information, the query stays in the path.
     parts.lpszUrlPath = path.data();
     parts.dwUrlPathLength = static_cast<DWORD>(path.size());
-    // The query belongs to the resource: asked for apart, sent with the path.
-    parts.lpszExtraInfo = extra.data();
-    parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
     if (url.empty() || !::InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return;
     scheme_ = parts.nScheme;
     host_.assign(parts.lpszHostName, parts.dwHostNameLength);
     path_.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
-    std::wstring query(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-    // A fragment never goes to the server.
-    query.erase(std::min(query.size(), query.find(L'#')));
-    path_ += query;
     // The URL's own port; the scheme's default only when it names none.
     port_ = parts.nPort;
     if (port_ == 0) port_ = scheme_ == INTERNET_SCHEME_HTTPS ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
@@ -133,15 +128,11 @@ void FCHttpRequest::OpenRequest() {
                                       nullptr, header_.openFlags, 0));
     threadRequest_ = request_.get();
     transferThread_.reset(::CreateThread(nullptr, 0, TransferThread, this, 0, nullptr));
-    if (!transferThread_) PostFailure(HttpRequestSent);
-}
-
-void FCHttpRequest::PostFailure(LPARAM firstStep) {
-    // Without a thread to run the step, the owner still hears how the request
-    // ended. Posted, not sent: the owner may not have listed the request yet.
-    response_.finalReadSucceeded = FALSE;
-    for (LPARAM step = firstStep; step <= HttpBodyFinished; ++step) {
-        ::PostMessageW(window_, WM_HTTP_STEP, static_cast<WPARAM>(id_), step);
+    if (!transferThread_) {
+        // Without a transfer thread the owner still hears that nothing was sent.
+        response_.finalReadSucceeded = FALSE;
+        ::PostMessageW(window_, WM_HTTP_STEP, static_cast<WPARAM>(id_), HttpRequestSent);
+        ::PostMessageW(window_, WM_HTTP_STEP, static_cast<WPARAM>(id_), HttpBodyFinished);
     }
 }
 

@@ -80,7 +80,6 @@ private:
     // Bracket every WinINet call of the request threads; false once StopThreads ran.
     bool BeginCall();
     bool EndCall();
-    void PostFailure(LPARAM firstStep);
 
     int id_;
     HWND window_;

@@ -257,8 +257,7 @@ TEST(UrlTest, PortIsTheOneTheUrlNamesElseTheSchemesDefault) {
     for (const Case& c : {Case{L"http://server:8080/addin/", 8080, L"/addin/"},
                           Case{L"https://server:8443/a?b=c", 8443, L"/a?b=c"},
                           Case{L"http://server/addin/x.xml", 80, L"/addin/x.xml"},
-                          Case{L"https://server/", 443, L"/"},
-                          Case{L"http://server/p#frag", 80, L"/p"}}) {
+                          Case{L"https://server/", 443, L"/"}}) {
         RequestHeader header;
         header.url = c.url;
         FCHttpRequest request(1, nowhere, header);
