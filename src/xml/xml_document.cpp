@@ -83,7 +83,7 @@ int32_t XmlDocument::buildIndex(int32_t virtualParent, int32_t baseLevel, const 
     int32_t current = virtualParent;
     int32_t result = 0;
     reparented_ = false;
-    stack_.clear();
+    stack_.reset(text);
     auto markBad = [&](std::wstring message) {
         index_.at(virtualParent).flagsLevel |= ElementRecord::IllFormed;
         index_.at(current).flagsLevel |= ElementRecord::IllData;
@@ -128,8 +128,7 @@ int32_t XmlDocument::buildIndex(int32_t virtualParent, int32_t baseLevel, const 
             }
             if (result == 0) result = r;
             if (!(t.flags & NodeToken::EmptyElement)) {
-                if (stack_.size() == stack_.capacity()) stack_.reserve(stack_.size() * 2 + 6);
-                stack_.push_back(OpenTag{r, t.nameStart, t.nameLength});
+                stack_.push(xml::OpenTag{r, t.nameStart, t.nameLength});
                 current = r;
             }
         } else if (t.kind == xml::EndTag) {
@@ -137,23 +136,16 @@ int32_t XmlDocument::buildIndex(int32_t virtualParent, int32_t baseLevel, const 
                 markBad(L"Element end tag at offset " + std::to_wstring(t.start) + L" too long");
                 continue;
             }
-            size_t k = stack_.size();
-            while (k > 0) {
-                const OpenTag& open = stack_[k - 1];
-                if (open.nameLength == t.nameLength &&
-                    xml::namesEqual(text + open.nameStart, text + t.nameStart, size_t(t.nameLength)))
-                    break;
-                --k;
-            }
-            if (k == 0) {
+            const ptrdiff_t found = stack_.find(t.nameStart, t.nameLength);
+            if (found < 0) {
                 markBad(L"No start tag for end tag '" +
                         std::wstring(text + t.nameStart, size_t(t.nameLength)) + L"' at offset " +
                         std::to_wstring(t.start));
                 continue;
             }
-            const size_t matched = k - 1;
+            const size_t matched = size_t(found);
             if (matched + 1 < stack_.size()) {
-                const OpenTag& top = stack_.back();
+                const xml::OpenTag& top = stack_.back();
                 setResultOnce(L"End tag '" + std::wstring(text + t.nameStart, size_t(t.nameLength)) +
                               L"' at offset " + std::to_wstring(t.start + 1) +
                               L" does not match start tag '" +
@@ -164,13 +156,13 @@ int32_t XmlDocument::buildIndex(int32_t virtualParent, int32_t baseLevel, const 
             ElementRecord& e = index_.at(stack_[matched].record);
             e.length = t.start + t.length - e.start;
             e.setTagLengths(e.startTagLength(), t.length);
-            stack_.resize(matched);
+            stack_.popTo(matched);
             current = matched > 0 ? stack_[matched - 1].record : virtualParent;
         } else if (t.kind == xml::Bad) {
             markBad(std::move(t.message));
         } else if (t.kind == xml::EndOfDocument) {
             if (!stack_.empty()) {
-                const OpenTag& top = stack_.back();
+                const xml::OpenTag& top = stack_.back();
                 setResultOnce(L"Element '" + std::wstring(text + top.nameStart, size_t(top.nameLength)) +
                               L"' at offset " + std::to_wstring(index_.at(top.record).start) +
                               L" not ended");
@@ -179,7 +171,7 @@ int32_t XmlDocument::buildIndex(int32_t virtualParent, int32_t baseLevel, const 
             break;
         }
     }
-    stack_.clear();
+    stack_.reset(nullptr);
     if (reparented_) repairParents(virtualParent, baseLevel, firstRecord);
     return result;
 }

@@ -7,6 +7,7 @@
 // Never throws for bad input (only std::bad_alloc may leave an operation) and
 // never reads outside its text. Used by one thread at a time.
 #include "xml/element_index.h"
+#include "xml/open_tag_stack.h"
 
 #include <cstdint>
 #include <string>
@@ -68,12 +69,6 @@ public:
     uint32_t documentFlags() const { return flags_; }
 
 private:
-    struct OpenTag {
-        int32_t record;
-        int32_t nameStart;
-        int32_t nameLength;
-    };
-
     bool parseDocument();
     int32_t buildIndex(int32_t virtualParent, int32_t baseLevel, const wchar_t* text, int32_t length);
     void closeNotEnded(int32_t virtualParent, size_t from, int32_t parent);
@@ -102,7 +97,7 @@ private:
     int32_t nodeLength_ = 0;
     uint32_t flags_ = 0;
     xml::ElementIndex index_;
-    std::vector<OpenTag> stack_;  // open start tags while building the index
+    xml::OpenTagStack stack_;     // open start tags while building the index
     bool reparented_ = false;     // a not-ended element handed its children up
 };
 

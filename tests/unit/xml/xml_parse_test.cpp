@@ -160,6 +160,32 @@ TEST(XmlParse, DeepUnclosedRunIsLinear) {
     EXPECT_EQ(n, found);
 }
 
+// End tags under a deep stack find their open tag, or find none, without a quadratic search.
+TEST(XmlParse, EndTagsUnderDeepStack) {
+    XmlDocument doc;
+    const size_t n = 60000;
+    EXPECT_FALSE(doc.parseText(L"<r>" + repeat(L"<a>", n) + repeat(L"</b>", n) + L"</r>"));
+    EXPECT_EQ(L"No start tag for end tag 'b' at offset " + std::to_wstring(3 * n + 3), doc.resultText());
+    EXPECT_EQ("", xmltest::checkIndex(doc));
+
+    EXPECT_FALSE(doc.parseText(L"<r>" + repeat(L"<x>", 100) + L"<y>" + repeat(L"<x>", 100) + L"</Y></r>"));
+    EXPECT_EQ(L"End tag 'Y' at offset " + std::to_wstring(3 + 303 + 300 + 1) +
+                  L" does not match start tag 'x' at offset " + std::to_wstring(3 + 303 + 297),
+              doc.resultText());
+    EXPECT_EQ("", xmltest::checkIndex(doc));
+    ASSERT_TRUE(doc.findElement(L"r"));
+    ASSERT_TRUE(doc.enterElement());
+    size_t outer = 0;
+    while (doc.findElement(L"x")) ++outer;
+    EXPECT_EQ(100u, outer);
+    ASSERT_TRUE(doc.findElement(L"y"));
+    EXPECT_EQ(3 + 300 + 4, doc.elementRecord(doc.currentIndex()).length);
+    ASSERT_TRUE(doc.enterElement());
+    size_t inner = 0;
+    while (doc.findElement(L"x")) ++inner;
+    EXPECT_EQ(100u, inner);
+}
+
 // Tags and depths beyond the record fields are parse errors, not truncated values.
 TEST(XmlParse, RecordLimits) {
     const std::wstring name1020(1020, L'n');
