@@ -201,6 +201,12 @@ std::wstring firstText(const DISPPARAMS* params) {
     return std::wstring();
 }
 
+// DoInstallUIAction's message kind (its VT_UINT argument); -1 for other calls.
+long long messageKind(const DISPPARAMS* params) {
+    if (params == nullptr || params->cArgs != 7 || V_VT(&params->rgvarg[5]) != VT_UINT) return -1;
+    return V_UINT(&params->rgvarg[5]);
+}
+
 wchar_t* globalCopy(const std::wstring& text) {
     auto* block = static_cast<wchar_t*>(::GlobalAlloc(GPTR, (text.size() + 1) * sizeof(wchar_t)));
     if (block != nullptr) text.copy(block, text.size());
@@ -275,7 +281,8 @@ public:
         record.raw("read", describeCells(cells));
 
         const std::string key = narrow(method) + ".";
-        const bool applies = !hasSetting(key + "when") || widen(setting(key + "when")) == firstText(params);
+        const bool applies = (!hasSetting(key + "when") || widen(setting(key + "when")) == firstText(params)) &&
+                             (!hasSetting(key + "kind") || parseNumber(setting(key + "kind")) == messageKind(params));
         HRESULT hr = S_OK;
         if (applies) {
             act(key, cells);
@@ -347,6 +354,29 @@ private:
         wchar_t text[1024] = {};
         DWORD length = 1024;
         if (formatRecord(0, handle, text, &length) == ERROR_SUCCESS) record.text("record_text", text);
+
+        // The installer properties the scenario asks about.
+        const ULONG installer = V_VT(&params.rgvarg[6]) == VT_UI8 ? static_cast<ULONG>(V_UI8(&params.rgvarg[6])) : 0;
+        const std::string names = setting("read_properties");
+        using GetProperty = UINT(WINAPI*)(ULONG, LPCWSTR, LPWSTR, DWORD*);
+        auto getProperty = reinterpret_cast<GetProperty>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(msi, "MsiGetPropertyW")));
+        if (names.empty() || installer == 0 || getProperty == nullptr) return;
+        std::string json = "{";
+        size_t start = 0;
+        while (start <= names.size()) {
+            size_t end = names.find(',', start);
+            if (end == std::string::npos) end = names.size();
+            const std::string name = names.substr(start, end - start);
+            start = end + 1;
+            if (name.empty()) continue;
+            wchar_t value[1024] = {};
+            DWORD size = 1024;
+            const UINT status = getProperty(installer, widen(name).c_str(), value, &size);
+            json += (json.size() > 1 ? "," : "") + jsonString(name) + ":" +
+                    (status == ERROR_SUCCESS ? jsonString(narrow(value)) : std::string("null"));
+        }
+        record.raw("properties", json + "}");
     }
 
     std::wstring type_;

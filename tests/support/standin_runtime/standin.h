@@ -16,7 +16,9 @@
 //                              CreateInstance[.<type>], Unwrap[.<type>]
 //   unwrap.<type>=garbage      Unwrap yields a VT_I4 instead of an object
 //   missing[.<type>]=A,B       methods the object lacks
+//   read_properties=A,B        DoInstallUIAction logs these installer properties
 //   <Method>.when=<text>       the lines below apply only when the first text argument is this
+//   <Method>.kind=<n>          ... and only for this message kind (DoInstallUIAction)
 //   <Method>.cancel=<n>        written to the cancel cell
 //   <Method>.level=<n>         written to the level cell
 //   <Method>.text=<text>       the text cell gets a new global block with this text

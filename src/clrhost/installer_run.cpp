@@ -1,0 +1,133 @@
+#include "clrhost/installer_run.h"
+
+#include "base/unique_any.h"
+#include "bootstrap/bootstrapper.h"
+#include "clrhost/pipeline_steps.h"
+#include "install/installer_messages.h"
+
+namespace clrhost {
+namespace {
+
+struct msi_handle_traits {
+    using type = MSIHANDLE;
+    static constexpr MSIHANDLE invalid() noexcept { return 0; }
+    static void close(MSIHANDLE handle) noexcept { ::MsiCloseHandle(handle); }
+};
+using unique_msihandle = base::unique_any<msi_handle_traits>;
+
+// Installer results in the run's failure texts.
+bool failWith(CBootstrapper& pipeline, const std::wstring& lead, UINT code) {
+    pipeline.errorText = installerErrorText(lead, code);
+    return false;
+}
+
+// The top-level action: the one the ACTION property names, INSTALL when it
+// names none. Windows takes an empty action name to mean this; Wine's installer
+// does not (1626), so the name is given.
+std::wstring topLevelAction(MSIHANDLE handle) {
+    wchar_t action[64] = {};
+    DWORD length = 64;
+    if (::MsiGetPropertyW(handle, L"ACTION", action, &length) != ERROR_SUCCESS || action[0] == L'\0') {
+        return L"INSTALL";
+    }
+    return action;
+}
+
+}  // namespace
+
+bool judgeInstallerAction(UINT status, InstallerDirection direction, bool uiShown, std::wstring& errorText) {
+    if (status == ERROR_SUCCESS) return true;
+    // A cancel by the user, or a failure the installer's own UI has shown, needs no text.
+    if (status == ERROR_INSTALL_USEREXIT || uiShown) return false;
+    errorText = installerErrorText(direction == InstallerDirection::Uninstall
+                                       ? L"Failed to execute the uninstall action"
+                                       : L"Failed to execute the install action",
+                                   status);
+    return false;
+}
+
+bool ApplyPropertyText(MSIHANDLE handle, const std::wstring& propertyText, std::wstring& errorText) {
+    size_t start = 0;
+    while (start <= propertyText.size()) {
+        size_t end = propertyText.find(L' ', start);
+        if (end == std::wstring::npos) end = propertyText.size();
+        const std::wstring token = propertyText.substr(start, end - start);
+        start = end + 1;
+        const size_t equal = token.find(L'=');
+        if (equal == std::wstring::npos || equal == 0) continue;
+        const std::wstring name = token.substr(0, equal);
+        const std::wstring value = token.substr(equal + 1);
+        const UINT status = ::MsiSetPropertyW(handle, name.c_str(), value.c_str());
+        if (status != ERROR_SUCCESS) {
+            errorText = installerErrorText(L"Failed to modify msi properties: " + token, status);
+            return false;
+        }
+    }
+    return true;
+}
+
+INT CALLBACK InstallerUIHandler(LPVOID context, UINT messageType, MSIHANDLE record) {
+    // Called by the installer during MsiDoAction: nothing may escape.
+    try {
+        auto* pipeline = static_cast<CBootstrapper*>(context);
+        if (pipeline == nullptr) return 0;
+        LONG result = 0;
+        // The sequence does not judge the module's calls; a failed one must not
+        // leave its text for a later failure that reports none of its own.
+        const std::wstring errorText = pipeline->errorText;
+        DoInstallUIAction(*pipeline, messageType, record, result);
+        pipeline->errorText = errorText;
+        return result;
+    } catch (...) {
+        return 0;
+    }
+}
+
+bool RunInstallerAction(CBootstrapper& pipeline, const InstallerRun& run) {
+    const bool removal = run.direction == InstallerDirection::Uninstall;
+    const INSTALLUILEVEL previousUiLevel = ::MsiSetInternalUI(static_cast<INSTALLUILEVEL>(run.uiLevel), nullptr);
+
+    // Declared before the handle: the handler is unregistered after the handle
+    // is closed, so it never outlives the run (or the object it points to).
+    bool handlerSet = false;
+    base::scope_exit unregisterHandler([&handlerSet] {
+        if (handlerSet) ::MsiSetExternalUIRecord(nullptr, 0, nullptr, nullptr);
+    });
+    unique_msihandle handle;
+    const UINT opened = removal ? ::MsiOpenProductW(run.target.c_str(), handle.put())
+                                : ::MsiOpenPackageW(run.target.c_str(), handle.put());
+    if (opened != ERROR_SUCCESS) return failWith(pipeline, L"Failed to open the msi package", opened);
+    // The handler hands this to the module while the action runs.
+    pipeline.installerHandle = handle.get();
+    base::scope_exit forgetHandle([&pipeline] { pipeline.installerHandle = 0; });
+
+    if (hasActionModule(pipeline)) {
+        INSTALLUI_HANDLER_RECORD previousHandler = nullptr;
+        const UINT status =
+            ::MsiSetExternalUIRecord(InstallerUIHandler, installerMessageFilter, &pipeline, &previousHandler);
+        if (status != ERROR_SUCCESS) {
+            return failWith(pipeline, L"Failed to set the custom UI for the msi package", status);
+        }
+        handlerSet = true;
+    }
+    UINT status = ::MsiSetPropertyW(handle.get(), L"CLIENTUILEVEL", L"0");
+    if (status != ERROR_SUCCESS) {
+        return failWith(pipeline, L"Failed to modify msi properties: CLIENTUILEVEL=0", status);
+    }
+    if (removal) {
+        status = ::MsiSetPropertyW(handle.get(), L"UPGRADINGPRODUCTCODE", run.target.c_str());
+        if (status != ERROR_SUCCESS) {
+            return failWith(pipeline, L"Failed to modify msi properties: UPGRADINGPRODUCTCODE=" + run.target, status);
+        }
+    }
+    if (!run.propertyText.empty() && !ApplyPropertyText(handle.get(), run.propertyText, pipeline.errorText)) {
+        return false;
+    }
+
+    status = ::MsiDoActionW(handle.get(), topLevelAction(handle.get()).c_str());
+    if (!judgeInstallerAction(status, run.direction, run.uiShown, pipeline.errorText)) return false;
+    if (pipeline.notifyWindow != nullptr) ::MsiSetInternalUI(previousUiLevel, nullptr);
+    return true;
+}
+
+}  // namespace clrhost

@@ -1,0 +1,102 @@
+#include "clrhost/pipeline_steps.h"
+
+#include "app/settings.h"
+#include "bootstrap/bootstrapper.h"
+#include "clrhost/module_calls.h"
+#include "clrhost/module_creation.h"
+#include "clrhost/runtime_host.h"
+#include "clrhost/runtime_version.h"
+
+namespace clrhost {
+namespace {
+
+IDispatch* module(const CBootstrapper& pipeline) { return moduleObject(pipeline.actionModule); }
+
+}  // namespace
+
+bool PickRuntimeVersion(CBootstrapper& pipeline) {
+    return PickRuntimeVersion(pipeline.clrInstallRoot, pipeline.clrVersion, pipeline.errorText);
+}
+
+bool StartRuntime(CBootstrapper& pipeline) {
+    return StartRuntime(pipeline.clrVersion, pipeline.runningClrVersion, pipeline.errorText);
+}
+
+bool CreateActionsDomain(CBootstrapper& pipeline) {
+    return CreateActionsDomain(pipeline.downloadFolder, pipeline.customActionAssembly, pipeline.moduleDirectory,
+                               pipeline.errorText);
+}
+
+bool CreateFrameworkModule(CBootstrapper& pipeline) {
+    return CreateFrameworkModule(actionsDomain(), appSettings().language, pipeline.errorText);
+}
+
+bool CreateActionModule(CBootstrapper& pipeline) {
+    DISPID ids[ModuleMethodCount] = {};
+    const bool created = CreateActionModule(actionsDomain(), pipeline.customActionAssembly,
+                                            pipeline.customActionClass, pipeline.actionModule, ids,
+                                            pipeline.errorText);
+    pipeline.disposeId = ids[DisposeMethod];
+    pipeline.setParentWindowHandleId = ids[SetParentWindowHandleMethod];
+    pipeline.doAfterInstallId = ids[DoAfterInstallMethod];
+    pipeline.doBeforeInstallId = ids[DoBeforeInstallMethod];
+    pipeline.doBeforeUninstallId = ids[DoBeforeUninstallMethod];
+    pipeline.doInitializeId = ids[DoInitializeMethod];
+    pipeline.doInstallUIActionId = ids[DoInstallUIActionMethod];
+    return created;
+}
+
+bool hasActionModule(const CBootstrapper& pipeline) { return module(pipeline) != nullptr; }
+
+bool StartActionModule(CBootstrapper& pipeline) {
+    return PickRuntimeVersion(pipeline) && StartRuntime(pipeline) && CreateActionsDomain(pipeline) &&
+           CreateFrameworkModule(pipeline) && CreateActionModule(pipeline) && SetParentWindowHandle(pipeline);
+}
+
+bool SetParentWindowHandle(CBootstrapper& pipeline) {
+    return SetParentWindowHandle(module(pipeline), pipeline.setParentWindowHandleId, pipeline.notifyWindow,
+                                 pipeline.errorText);
+}
+
+bool DoInitialize(CBootstrapper& pipeline, bool& cancel) {
+    const AppSettings& settings = appSettings();
+    InitializeArguments values;
+    values.downloadFolder = pipeline.downloadFolder;
+    values.productName = settings.productName;
+    values.productCode = settings.productCode;
+    values.installationUrl = settings.installationUrl;
+    values.version = settings.version;
+    values.language = settings.language;
+    values.privileges = settings.privileges;
+    return DoInitialize(module(pipeline), pipeline.doInitializeId, values, cancel, pipeline.errorText);
+}
+
+bool DoBeforeUninstall(CBootstrapper& pipeline, const std::wstring& productCode, const std::wstring& installLocation,
+                       std::wstring& propertyText, LONG& uiLevel, bool& cancel) {
+    return DoBeforeUninstall(module(pipeline), pipeline.doBeforeUninstallId, productCode, installLocation,
+                             propertyText, uiLevel, appSettings().hostApplication, cancel, pipeline.errorText);
+}
+
+bool DoBeforeInstall(CBootstrapper& pipeline, std::wstring& propertyText, LONG& uiLevel, bool& cancel) {
+    return DoBeforeInstall(module(pipeline), pipeline.doBeforeInstallId, propertyText, uiLevel, cancel,
+                           pipeline.errorText);
+}
+
+bool DoInstallUIAction(CBootstrapper& pipeline, UINT messageType, ULONG record, LONG& result) {
+    return DoInstallUIAction(module(pipeline), pipeline.doInstallUIActionId, pipeline.installerHandle, messageType,
+                             record, result, pipeline.errorText);
+}
+
+bool DoAfterInstall(CBootstrapper& pipeline) {
+    return DoAfterInstall(module(pipeline), pipeline.doAfterInstallId, pipeline.manifestFolder, pipeline.errorText);
+}
+
+void ReleaseActionModule(CBootstrapper& pipeline) {
+    if (module(pipeline) != nullptr && pipeline.disposeId != 0) {
+        Dispose(module(pipeline), pipeline.disposeId);  // best effort: the object goes either way
+    }
+    ::VariantClear(&pipeline.actionModule);
+    ReleaseRuntime();
+}
+
+}  // namespace clrhost
