@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 class XmlDocument {
 public:
@@ -30,10 +29,16 @@ public:
     bool parseText(const wchar_t* text);
     bool parseText(std::wstring text);
 
-    // Navigation over the siblings under the cursor's parent.
+    // The cursor: a parent, the current element among its children (or none) and
+    // the current element's current child. findElement searches the siblings after
+    // the current element (all children when none is current) for the first name
+    // match, ignoring ASCII case; on failure nothing changes.
     bool findElement(std::wstring_view name);
+    // The current element becomes the parent (false when none is current).
     bool enterElement();
+    // The parent becomes current again (false at the document level).
     bool leaveElement();
+    // No element current: the next findElement searches all children again.
     void resetPosition();
 
     // Reads of the current element (empty when none is current).
@@ -43,8 +48,16 @@ public:
     const std::wstring& resultText() const { return resultText_; }
 
     // Edits; the index stays in step with the text without a new parse.
+    // Replaces the current element's content by markup, inserted verbatim; the
+    // element stays current. False when none is current (nothing changes) or the
+    // markup is not well formed (it goes in all the same).
     bool setElementContent(std::wstring_view markup);
+    // Inserts "<name/>" and CR LF after the current element, or as the last child,
+    // and makes it current. False, changing nothing, only when the index could not
+    // hold the result (nesting beyond 65,535 levels, a tag too long for its field).
     bool addElement(std::wstring_view name);
+    // Inserts a fragment where addElement would; its first element becomes
+    // current. True when the fragment is exactly one well-formed element.
     bool insertSubDocument(std::wstring_view markup);
 
     // File boundary: byte-exact UTF-8 files (no mark added or removed).
@@ -78,8 +91,7 @@ private:
 
     int32_t childLevel(int32_t parent) const;
     int32_t newVirtualRecord(int32_t level);
-    void releaseRecord(int32_t record);
-    void releaseSubtree(int32_t firstChild);
+    void releaseSubtree(int32_t owner);
     void shiftSubtree(int32_t record, int32_t delta);
     void shiftSiblingsAfter(int32_t record, int32_t delta);
     void growEnclosing(int32_t record, int32_t delta);
