@@ -139,11 +139,10 @@ def test_the_bootstrapper_loads_no_planted_dll_on_a_failing_run(scenario):
 
     watcher = scenario.watch(track=[WINDOW_CLASS])
     code, trace = run_traced(scenario, program, watcher)
+    assert planted.loads("bootstrapper.exe") == {}
     assert code == 0
     boxes = [box["text"] for box in watcher.dialogs()]
     assert boxes == ["Can't Connect to server. Task name: DownloadVersionInfo."], "the run behaves as without plants"
-
-    assert planted.loads("bootstrapper.exe") == {}
     modules = loaded_modules(trace, "bootstrapper.exe")
     assert "c:\\windows\\system32\\wininet.dll" in [m.lower() for m in modules], \
         "wininet.dll was delay-loaded, from the system folder"
@@ -198,11 +197,10 @@ def test_a_run_through_the_installation_step_loads_no_planted_dll(scenario, tmp_
         server.shutdown()
         server.server_close()
         thread.join(10)
+    assert planted.loads("bootstrapper.exe") == {}
     assert code == 0
     assert watcher.dialogs() == [], "the run ends as without plants"
     assert requests == ["/rel/version_info.xml", "/rel/1033/2.2.015/Setup.msi"]
-
-    assert planted.loads("bootstrapper.exe") == {}
     modules = loaded_modules(trace, "bootstrapper.exe")
     lowered = [m.lower() for m in modules]
     assert "c:\\windows\\system32\\msi.dll" in lowered, "msi.dll was delay-loaded, from the system folder"
