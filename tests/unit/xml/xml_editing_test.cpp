@@ -208,3 +208,32 @@ TEST(XmlEditing, ManifestSequence) {
               doc.documentText());
     expectSameAsFreshParse(doc);
 }
+
+// An edit whose result the record fields cannot hold is refused and changes nothing.
+TEST(XmlEditing, EditsRefuseWhatTheIndexCannotHold) {
+    const std::wstring longName(1021, L'n');  // its end tag would take 1,024 characters
+    XmlDocument named = at(L"<r><" + longName + L"/></r>", {L"r", longName.c_str()});
+    const std::wstring before = named.documentText();
+    EXPECT_FALSE(named.setElementContent(L"x"));
+    EXPECT_EQ(before, named.documentText());
+    ASSERT_TRUE(named.enterElement());
+    EXPECT_FALSE(named.addElement(L"e"));
+    EXPECT_FALSE(named.insertSubDocument(L"<e/>"));
+    EXPECT_EQ(before, named.documentText());
+    EXPECT_EQ("", xmltest::checkIndex(named));
+
+    std::wstring deep;
+    for (int i = 0; i < 65536; ++i) deep += L"<a>";
+    for (int i = 0; i < 65536; ++i) deep += L"</a>";
+    XmlDocument doc;
+    ASSERT_TRUE(doc.parseText(deep));
+    for (int i = 0; i < 65536; ++i) {
+        ASSERT_TRUE(doc.findElement(L"a"));
+        ASSERT_TRUE(doc.enterElement());
+    }
+    EXPECT_FALSE(doc.addElement(L"b"));  // would be level 65,536
+    EXPECT_FALSE(doc.insertSubDocument(L"<b/>"));
+    EXPECT_EQ(L"Element 'b' at offset 0 nested too deeply", doc.resultText());
+    EXPECT_EQ(deep.size() + 4, doc.documentText().size());  // the malformed fragment still goes in
+    EXPECT_EQ("", xmltest::checkIndex(doc));
+}
