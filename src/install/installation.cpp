@@ -3,13 +3,15 @@
 // again the hosts the user had to close. Runs on the pipeline's worker thread.
 //
 // Without a managed custom-action module the Windows Installer is driven through
-// msiexec.exe. A release that names a module is driven through the installer's
-// function interface with the module taking part (see the steps marked below);
-// until that path is present such a release goes the msiexec way too.
+// msiexec.exe. A release that names a module has the module set up first; the
+// installer is then driven through its function interface with the module
+// taking part before each removal and before and after the installation.
 #include "bootstrap/installation.h"
 
 #include "app/settings.h"
 #include "bootstrap/bootstrapper.h"
+#include "clrhost/managed_installation.h"
+#include "clrhost/pipeline_steps.h"
 #include "install/loader_folders.h"
 #include "install/msiexec.h"
 #include "install/product_state.h"
@@ -26,7 +28,8 @@ public:
     bool run() {
         p_.restartApplications = false;
         checkRunningHosts(findPreviousVersion());
-        if (removeEarlierReleases() && install()) restartHosts();
+        if (startModule() && removeEarlierReleases() && install()) restartHosts();
+        clrhost::ReleaseActionModule(p_);  // always: Dispose, domain unloaded, runtime released
         return result_;
     }
 
@@ -50,6 +53,21 @@ private:
         CheckRunningHosts(check, hostPaths_, p_.restartApplications);
     }
 
+    // Step 4: the managed module, when the release names one. False when the
+    // run goes no further: a set-up step failed, or the module asked to skip the
+    // removals and the installation (the hosts are then still restarted).
+    bool startModule() {
+        if (!clrhost::releaseNamesModule(p_)) return true;
+        bool cancel = false;
+        if (!clrhost::StartModuleForRun(p_, cancel)) return fail();
+        moduleless_ = false;
+        if (cancel) {
+            restartHosts();
+            return false;
+        }
+        return true;
+    }
+
     // Step 5: every installed entry, in list order; the first failure stops the run.
     bool removeEarlierReleases() {
         RemovalRights rights;
@@ -59,7 +77,9 @@ private:
         for (const ProductEntry& entry : p_.products) {
             if (!IsProductInstalled(entry.productCode)) continue;
             if (!MayRemoveProduct(rights, entry.productCode)) return fail(removalForbiddenText);
-            if (!removeWithMsiexec(entry)) return fail();
+            const bool removed =
+                moduleless_ ? removeWithMsiexec(entry) : clrhost::RemoveWithModule(p_, entry.productCode);
+            if (!removed) return fail();
         }
         return true;
     }
@@ -71,24 +91,39 @@ private:
         return RunMsiexec(arguments, entry.showUninstallUI, p_.errorText);
     }
 
-    // Step 6: the package, then the loader manifests.
+    // Steps 6 and 7: the package, then the loader manifests. False when the
+    // hosts are not to be restarted.
     bool install() {
+        if (!moduleless_) return installWithModule();
         std::wstring arguments = L"/i \"" + combinePath(p_.downloadFolder, p_.msiFileName) + L"\"";
         if (!p_.showInstallUI) arguments += L" /quiet";
         if (!RunMsiexec(arguments, p_.showInstallUI, p_.errorText)) return fail();
+        if (!updateLoaderManifests()) return fail();
+        return true;
+    }
 
+    bool installWithModule() {
+        switch (clrhost::InstallWithModule(p_)) {
+            case clrhost::ModuleInstall::Cancelled: return true;  // nothing installed; hosts still restarted
+            case clrhost::ModuleInstall::Failed: return fail();
+            case clrhost::ModuleInstall::Installed: break;
+        }
+        updateLoaderManifests();  // not judged here: the module is told the folder either way
+        clrhost::FinishModuleInstall(p_);
+        return true;
+    }
+
+    bool updateLoaderManifests() {
         LoaderManifestValues values;
         values.installationUrl = settings_.installationUrl;
         values.language = settings_.language;
         values.version = settings_.version;
         values.productCode = settings_.productCode;
         values.perUser = settings_.perUser();
-        if (!UpdateLoaderManifests(settings_.loaderComponentCodes, values, p_.manifestFolder, p_.errorText))
-            return fail();
-        return true;
+        return UpdateLoaderManifests(settings_.loaderComponentCodes, values, p_.manifestFolder, p_.errorText);
     }
 
-    // Step 8: only after a successful installation.
+    // Step 8: after a successful installation, or when the module cancelled it.
     void restartHosts() {
         if (!p_.restartApplications) return;
         for (const auto& host : hostPaths_) {
@@ -105,6 +140,7 @@ private:
     CBootstrapper& p_;
     const AppSettings& settings_;
     HostPaths hostPaths_;
+    bool moduleless_ = true;
     bool result_ = true;
 };
 
