@@ -119,4 +119,6 @@ FARPROC WINAPI delayLoadNotify(unsigned notification, PDelayLoadInfo info) {
 }  // namespace
 
 // Replaces the runtime's empty hook (the helper reads it on every first call).
-extern "C" PfnDliHook __pfnDliNotifyHook2 = delayLoadNotify;
+extern "C" {
+PfnDliHook __pfnDliNotifyHook2 = delayLoadNotify;
+}
