@@ -13,6 +13,11 @@
 
 namespace {
 
+// Defined here rather than taken from wbemuuid, which would bring every WMI
+// identifier into the program.
+const CLSID wbemLocatorClass = {0x4590f811, 0x1d3a, 0x11d0, {0x89, 0x1f, 0x00, 0xaa, 0x00, 0x4b, 0x2e, 0x24}};
+const IID wbemLocatorInterface = {0xdc12a687, 0x737f, 0x11cf, {0x88, 0x4d, 0x00, 0xaa, 0x00, 0x4b, 0x2e, 0x24}};
+
 // COM for the calling thread for as long as this lives. The installation runs
 // on a thread-pool thread that nobody initialised; a thread that already has an
 // apartment keeps it.
@@ -66,7 +71,7 @@ bool hasFileVersion(const std::wstring& path) {
 std::wstring QueryWmiExecutablePath(const std::wstring& executable) {
     ComScope com;
     base::unique_com<IWbemLocator> locator;
-    if (FAILED(::CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+    if (FAILED(::CoCreateInstance(wbemLocatorClass, nullptr, CLSCTX_INPROC_SERVER, wbemLocatorInterface,
                                   reinterpret_cast<void**>(locator.put()))))
         return std::wstring();
 
