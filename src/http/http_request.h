@@ -2,7 +2,8 @@
 // One HTTP request over WinINet, run on two threads of its own so that its
 // owner never blocks: a connect thread (InternetConnectW) and a transfer
 // thread (send, then the body in reads of 8192 bytes). Each step is announced
-// to the notification window with SendNotifyMessageW (see notifications.h).
+// to the notification window with SendNotifyMessageW (see notifications.h);
+// a blocked WinINet call is ended by closing the handle it waits on.
 //
 // Threads:
 // - Construction, OpenRequest, ReadResponseInfo, StopThreads, StartTimeoutTimer

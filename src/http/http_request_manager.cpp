@@ -178,7 +178,7 @@ LRESULT CALLBACK FCHttpRequestManager::WindowProc(HWND window, UINT message, WPA
     }
 }
 
-LRESULT FCHttpRequestManager::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+void FCHttpRequestManager::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const int id = static_cast<int>(wParam);
     switch (message) {
     case WM_HTTP_STEP:
@@ -197,7 +197,6 @@ LRESULT FCHttpRequestManager::HandleMessage(UINT message, WPARAM wParam, LPARAM 
         OnStopDeleted(id);
         break;
     }
-    return 0;
 }
 
 void FCHttpRequestManager::OnStep(int id, LPARAM step) {

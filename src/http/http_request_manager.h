@@ -56,7 +56,7 @@ protected:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnStep(int id, LPARAM step);
     void OnData(int id, int byteCount);
     void OnTimer(UINT_PTR timerId);

@@ -4,7 +4,8 @@
 
 // wParam: request id; lParam: one of the HttpStep values.
 constexpr UINT WM_HTTP_STEP = WM_APP + 0x30;  // 32816
-// wParam: request id; lParam: size in bytes of a chunk appended to the body.
+// wParam: request id; lParam: bytes appended to the body since the previous
+// one (the reads of a few milliseconds, or a single read of a slow body).
 constexpr UINT WM_HTTP_DATA = WM_APP + 0x31;  // 32817
 
 enum HttpStep : LPARAM {

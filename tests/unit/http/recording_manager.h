@@ -32,8 +32,6 @@ public:
     bool Finished(int id) const;
     long long DataBytes(int id) const;
 
-    using FCHttpRequestManager::shutdownWaitMs_;
-
 protected:
     void OnResponseHeaders(FCHttpRequest& request) override { Record(Event::Headers, request, 0); }
     void OnRequestFinished(FCHttpRequest& request) override;

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "http/request_header.h"
 #include "http/response_query.h"
 
 TEST(ResponseQueryTest, NumbersComeFromTheLeadingDigitsOnly) {
@@ -28,24 +27,4 @@ TEST(ResponseQueryTest, QueriesOnANullHandleFailAndLeaveTheTextEmpty) {
     EXPECT_FALSE(queryText(nullptr, HTTP_QUERY_STATUS_CODE, text));
     EXPECT_TRUE(text.empty());
     EXPECT_EQ(queryNumber(nullptr, HTTP_QUERY_CONTENT_LENGTH), 0);
-}
-
-TEST(ResponseQueryTest, MethodNumbersMapToVerbs) {
-    EXPECT_STREQ(methodText(0), L"GET");
-    EXPECT_STREQ(methodText(1), L"POST");
-    EXPECT_STREQ(methodText(2), L"POST");
-    EXPECT_STREQ(methodText(3), L"DELETE");
-    EXPECT_STREQ(methodText(7), L"GET");
-    EXPECT_STREQ(methodText(-1), L"GET");
-}
-
-TEST(ResponseQueryTest, NewDescriptionHasTheDocumentedDefaults) {
-    const RequestHeader header;
-    EXPECT_EQ(header.method, 0);
-    EXPECT_EQ(header.rangeStart, 0);
-    EXPECT_EQ(header.openFlags, 0x8440C100u);
-    EXPECT_EQ(header.timeoutMs, 0u);
-    EXPECT_EQ(header.proxyPort, 80);
-    EXPECT_TRUE(header.postData.empty() && header.url.empty() && header.headerText.empty());
-    EXPECT_TRUE(header.proxyHost.empty() && header.proxyUser.empty() && header.proxyPassword.empty());
 }
