@@ -47,7 +47,7 @@ bool workerHasStarted() {
 }
 
 void stopSequence() {
-    ::InterlockedExchange(&cancelFlag, 1);
+    raiseCancelFlag();  // also wakes the worker at once
     // A worker that never started never sets its done event: nothing to wait for.
     if (workerHasStarted()) waitForWorker(60000);
     ::PostQuitMessage(0);
