@@ -106,6 +106,26 @@ TEST(ManagerTest, DeletedRequestGetsNoFurtherCallbackAndIsSwept) {
     EXPECT_EQ(eventsAfter(manager, id, deletedAt), 0u);
 }
 
+TEST(ManagerTest, RequestDeletedByACallbackThatRunsAModalLoopOutlivesTheCallback) {
+    RecordingManager manager;
+    bool done = false;
+    size_t dyingDuringLoop = 0;
+    // As a callback showing a message box would: delete, then dispatch messages for a while.
+    manager.onEvent = [&](const Event& event, FCHttpRequest& request) {
+        if (event.kind != Event::Data || done) return;
+        done = true;
+        manager.DeleteRequest(event.id);
+        pumpUntil([&] { return request.ThreadsEnded(); }, 5000);
+        pumpUntil([] { return false; }, 300);  // several sweep ticks
+        dyingDuringLoop = manager.DyingCount();
+        EXPECT_GT(request.GetReceivedByteCount(), 0);
+    };
+    manager.AddRequest(requestFor(L"/_/slow?interval=20&chunk=1000"));
+    ASSERT_TRUE(pumpUntil([&] { return done; }));
+    EXPECT_EQ(dyingDuringLoop, 1u);
+    EXPECT_TRUE(pumpUntil([&] { return idle(manager); }));
+}
+
 TEST(ManagerTest, SweepTimerKillsItselfOnTheFirstTickAfterBothListsAreEmpty) {
     RecordingManager manager;
     manager.AddRequest(requestFor(L"/_/bytes/1000"));
