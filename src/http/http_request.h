@@ -6,8 +6,9 @@
 // a blocked WinINet call is ended by closing the handle it waits on.
 //
 // Threads:
-// - Construction, OpenRequest, ReadResponseInfo, StopThreads, StartTimeoutTimer
-//   and destruction run on the thread that owns the notification window.
+// - Construction may run on any thread. OpenRequest, ReadResponseInfo,
+//   StopThreads, StartTimeoutTimer and destruction run on the thread that owns
+//   the notification window.
 // - The connect thread writes only the connection handle, before its
 //   notification. The transfer thread writes finalReadSucceeded before
 //   notification 2, the received byte count (interlocked) and the receive
