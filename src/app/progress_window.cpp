@@ -14,6 +14,7 @@
 #include "app/shell.h"
 #include "app/window_texts.h"
 #include "bootstrap/bootstrapper.h"
+#include "http/http_request.h"
 
 namespace {
 
@@ -176,6 +177,7 @@ bool createProgressWindow(HINSTANCE instance, int showCommand, BOOL processEleva
 
     ::SetWindowTextW(window, settings.windowTitle.c_str());
     mainWindow = window;
+    FCHttpRequest::SetDialogParent(window);  // proxy and certificate prompts belong to this window
     HWND bar = ::GetDlgItem(window, IDC_PROGRESS_BAR);
     if (bar != nullptr) ::SetWindowLongW(bar, GWL_STYLE, ::GetWindowLongW(bar, GWL_STYLE) | PBS_MARQUEE);
     ::ShowWindow(window, settings.progressWindowVisible() ? showCommand : SW_HIDE);
