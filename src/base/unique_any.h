@@ -7,6 +7,7 @@
 // never hides the error that caused it.
 #include <windows.h>
 #include <oleauto.h>
+#include <wincrypt.h>
 
 #include <utility>
 
@@ -76,6 +77,8 @@ inline void destroyWindow(HWND w) { ::DestroyWindow(w); }
 inline void freeLibrary(HMODULE m) { ::FreeLibrary(m); }
 inline void freeBstr(BSTR s) { ::SysFreeString(s); }
 inline void destroySafeArray(SAFEARRAY* a) { ::SafeArrayDestroy(a); }
+inline void releaseCryptProvider(HCRYPTPROV p) { ::CryptReleaseContext(p, 0); }
+inline void destroyCryptHash(HCRYPTHASH h) { ::CryptDestroyHash(h); }
 }  // namespace detail
 
 // NULL-invalid kernel handles (threads, processes, events, tokens).
@@ -106,6 +109,10 @@ using unique_hmodule = unique_any<simple_traits<HMODULE, nullptr, detail::freeLi
 // OLE Automation strings and arrays (an array of VARIANT clears its elements).
 using unique_bstr = unique_any<simple_traits<BSTR, nullptr, detail::freeBstr>>;
 using unique_safearray = unique_any<simple_traits<SAFEARRAY*, nullptr, detail::destroySafeArray>>;
+
+// CryptoAPI providers and hash objects (both are ULONG_PTR; the traits keep them apart).
+using unique_crypt_provider = unique_any<simple_traits<HCRYPTPROV, 0, detail::releaseCryptProvider>>;
+using unique_crypt_hash = unique_any<simple_traits<HCRYPTHASH, 0, detail::destroyCryptHash>>;
 
 // One counted reference to a COM interface.
 template <typename Interface>

@@ -85,7 +85,11 @@ void CBootstrapper::Fail(const std::wstring& text) {
     raiseStopFlag();
 }
 
-bool CBootstrapper::DeleteDirectoryTree(const std::wstring& folder) { return ::DeleteDirectoryTree(folder); }
+bool CBootstrapper::DeleteDirectoryTree(const std::wstring& folder) {
+    // The worker lets go when it ends; this covers a worker that did not end in time.
+    bootstrapper().payloadLocks.releaseAll();
+    return ::DeleteDirectoryTree(folder);
+}
 
 std::wstring CBootstrapper::storedVersionFile() const { return downloadFolder + L"\\" + versionFileName; }
 

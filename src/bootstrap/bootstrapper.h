@@ -13,7 +13,8 @@
 //   store through the functions below also wakes the worker) and the events.
 //   downloadData is written by OnRequestFinished before it stores
 //   ProcessResponse and read by the worker only after that; errorText is
-//   written by whichever side fails, before it raises stopFlag.
+//   written by whichever side fails, before it raises stopFlag. payloadLocks
+//   guards itself: the worker holds files, the exit clean-up may release them.
 #include <windows.h>
 #include <msi.h>
 #include <oaidl.h>
@@ -22,6 +23,7 @@
 
 #include "base/unique_any.h"
 #include "bootstrap/installation_source.h"
+#include "bootstrap/payload_locks.h"
 #include "http/http_request_manager.h"
 #include "product/product_description.h"
 #include "xml/xml_document.h"
@@ -91,6 +93,7 @@ public:
     // A failure: the text, then stopFlag.
     void Fail(const std::wstring& text);
 
+    // For the exit clean-up: lets go of the held release files, then deletes the folder.
     static bool DeleteDirectoryTree(const std::wstring& folder);
 
     // downloadFolder + "\version_info.xml".
@@ -108,6 +111,8 @@ public:
     DWORD bytesReceived = 0;
     DWORD fileIndex = 0;
     std::wstring errorText;
+    // The stored release files, held from their storing until the installation ends.
+    PayloadLocks payloadLocks;
     bool downloadFolderCreated = false;
     LONG processElevated = 0;
     bool laterThanVersion5 = false;

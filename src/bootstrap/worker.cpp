@@ -8,6 +8,7 @@
 #include "app/messages.h"
 #include "bootstrap/bootstrapper.h"
 #include "bootstrap/file_io.h"
+#include "bootstrap/file_sha256.h"
 #include "bootstrap/folders.h"
 #include "bootstrap/installation.h"
 #include "bootstrap/names.h"
@@ -78,6 +79,37 @@ struct PipelineSteps {
             return false;
         }
         target = withoutDeploySuffix(target);
+        // A later file of the same name replaces one this run already holds.
+        p.payloadLocks.releaseSameFile(target);
+        return true;
+    }
+
+    // Right after release file `index` is stored: holds it against change until
+    // the installation ends and checks its digest through the held handle, so
+    // the bytes checked are the bytes installed. False after a failure.
+    static bool secureStoredFile(CBootstrapper& p, size_t index, const std::wstring& target,
+                                 const wchar_t* storeFailure) {
+        base::unique_file file = PayloadLocks::openLocked(target);
+        if (!file) {
+            p.Fail(textWithCode(storeFailure + baseName(target) + L"' file", ::GetLastError()));
+            return false;
+        }
+        if (index < p.fileDigests.size() && p.fileDigests[index].present) {
+            unsigned char digest[Sha256Digest::size];
+            if (!ComputeFileSha256(file.get(), digest)) {
+                p.Fail(textWithCode(L"Failed to compute the SHA-256 digest of the file '" + baseName(target) + L"'",
+                                    ::GetLastError()));
+                return false;
+            }
+            if (!sameDigest(p.fileDigests[index], digest)) {
+                p.Fail(L"The file '" + baseName(target) + L"' does not match its SHA-256 digest.");
+                return false;
+            }
+        }
+        if (!p.payloadLocks.hold(std::move(file), target, p.downloadFolder)) {
+            p.Fail(textWithCode(storeFailure + baseName(target) + L"' file", ::GetLastError()));
+            return false;
+        }
         return true;
     }
 
@@ -99,8 +131,14 @@ struct PipelineSteps {
         std::wstring target;
         bool pause = true;
         if (!prepareTarget(p, target, pause)) return pause;
-        if (!copy(p, p.sourceFiles[p.fileIndex], target))
+        // The copy's completion step moves fileIndex on; the check that follows
+        // still runs before the next task does.
+        const size_t index = p.fileIndex;
+        if (!copy(p, p.sourceFiles[index], target)) {
             p.Fail(textWithCode(L"Failed to copy '" + baseName(target) + L"' file", ::GetLastError()));
+            return true;
+        }
+        secureStoredFile(p, index, target, L"Failed to copy '");
         return true;
     }
 
@@ -125,12 +163,13 @@ struct PipelineSteps {
                 WriteWholeFile(p.downloadData.data(), static_cast<DWORD>(p.downloadData.size()), target);
             const DWORD code = ::GetLastError();
             std::string().swap(p.downloadData);
-            if (written) {
-                ++p.fileIndex;
-                storeNextTask(p.fileIndex < p.sourceFiles.size() ? DownloadFile : RunMSI);
-            } else {
+            if (!written) {
                 p.Fail(textWithCode(L"Failed to create '" + baseName(target) + L"' file", code));
+                return true;
             }
+            if (!secureStoredFile(p, p.fileIndex, target, L"Failed to create '")) return true;
+            ++p.fileIndex;
+            storeNextTask(p.fileIndex < p.sourceFiles.size() ? DownloadFile : RunMSI);
             return true;
         }
         p.Fail(L"Unsupported task.");
@@ -181,7 +220,9 @@ struct PipelineSteps {
             return false;
         }
         post(p, WM_INSTALLING);
-        if (RunInstallation(p)) {
+        const bool installed = RunInstallation(p);
+        p.payloadLocks.releaseAll();  // the installation sequence has ended
+        if (installed) {
             storeNextTask(Exit);
         } else {
             raiseStopFlag();
@@ -233,6 +274,7 @@ void CBootstrapper::RunWorker() {
 }
 
 void CBootstrapper::FinishRun() {
+    payloadLocks.releaseAll();  // whatever ended the run, the exit clean-up may delete the files
     try {
         if (!errorText.empty()) {
             if (currentRequestId != 0) DeleteRequest(currentRequestId);

@@ -73,6 +73,7 @@ bool readCurrentRelease(XmlDocument& document, const DescriptionInputs& inputs, 
     // Collect first: a release with one unsafe name contributes no file at all.
     std::vector<std::wstring> sources;
     std::vector<std::wstring> locals;
+    std::vector<Sha256Digest> digests;
     document.enterElement();
     while (document.findElement(L"file")) {
         const std::wstring name = document.getElementText();
@@ -81,12 +82,21 @@ bool readCurrentRelease(XmlDocument& document, const DescriptionInputs& inputs, 
             errorText = L"XML error: The file name '" + name + L"' points outside the download folder.";
             return false;
         }
+        // An empty value cannot be told from a missing attribute: both mean no check.
+        Sha256Digest digest;
+        const std::wstring sha256 = document.getAttribute(L"sha256");
+        if (!sha256.empty() && !parseSha256Digest(sha256, digest)) {
+            errorText = L"XML error: Wrong SHA-256 digest for the file '" + name + L"'.";
+            return false;
+        }
         sources.push_back(inputs.webSource ? combineUrl(releaseFolder, name) : combinePath(releaseFolder, name));
         locals.push_back(local);
+        digests.push_back(digest);
     }
     document.leaveElement();
     description.sourceFiles.insert(description.sourceFiles.end(), sources.begin(), sources.end());
     description.localFiles.insert(description.localFiles.end(), locals.begin(), locals.end());
+    description.fileDigests.insert(description.fileDigests.end(), digests.begin(), digests.end());
 
     // Only a preferences element after files is seen.
     if (document.findElement(L"preferences")) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "product/ascii_compare.h"
+#include "product/sha256_digest.h"
 
 class XmlDocument;
 
@@ -28,6 +29,7 @@ struct ProductDescription {
     std::vector<ProductEntry> products;      // no two codes equal without regard to case
     std::vector<std::wstring> sourceFiles;   // where to fetch each release file
     std::vector<std::wstring> localFiles;    // where to store it, same order and length
+    std::vector<Sha256Digest> fileDigests;   // what it must hash to (when present), same order and length
 };
 
 // The settings and run state the reader selects by.
@@ -43,8 +45,8 @@ struct DescriptionInputs {
 
 // Reads the parsed document from its start into description. False with
 // errorText set when the file is not usable: no application element, another
-// company's file, a current release without files, or a file name that would
-// leave the download folder.
+// company's file, a current release without files, a file name that would
+// leave the download folder, or a malformed sha256 attribute.
 bool readProductDescription(XmlDocument& document, const DescriptionInputs& inputs, ProductDescription& description,
                             std::wstring& errorText);
 
