@@ -78,8 +78,10 @@ void CheckRunningHosts(const RunningHostsCheck& check, HostPaths& hostPaths, boo
     }
 
     bool asked = false;
-    for (;;) {
-        ::Sleep(check.pauseMs);
+    for (bool first = true;; first = false) {
+        // One pass a second while hosts run; the first pass at once, so that an
+        // update with no host running loses no time here.
+        if (!first) ::Sleep(check.pauseMs);
         std::vector<std::wstring> running;
         for (const HostApplication* host : hosts) {
             if (IsProcessRunning(host->executable, true)) {

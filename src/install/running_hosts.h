@@ -18,7 +18,7 @@ struct RunningHostsCheck {
     bool previousVersionFound = false;          // a first installation never waits
     HWND owner = nullptr;                       // of the question box
     std::wstring caption;                       // product name
-    DWORD pauseMs = 1000;                       // before every pass, the first one included
+    DWORD pauseMs = 1000;                       // between passes
 };
 
 // The question's text for the hosts found running; only the first 13 are listed.
