@@ -83,3 +83,13 @@ def test_a_loader_found_through_a_registry_value_gets_its_manifest_updated(scena
     assert code == 0 and watcher.dialogs() == []
     assert manifest_msi(addin_folder(scenario, "Talvoro Sample Add-in (registry)")) == expected_manifest(url)
     assert not addin_folder(scenario).exists()
+
+
+def test_a_per_user_product_without_a_per_user_uninstall_key_records_no_location(scenario, site):
+    url = site(scenario)
+    code, watcher = run_bootstrapper(scenario, url, {"privileges": "user"})
+    assert code == 0 and watcher.dialogs() == []
+    assert manifest_msi(addin_folder(scenario)) == expected_manifest(url)
+    user_key = UNINSTALL.replace("HKLM", "HKCU", 1) + PRODUCT_CODE
+    assert reg_value(scenario, user_key, "InstallLocation") is None, "the missing key is not created"
+    assert reg_value(scenario, UNINSTALL + PRODUCT_CODE, "InstallLocation") == "", "the machine's key is not touched"
