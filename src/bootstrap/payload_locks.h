@@ -10,6 +10,11 @@
 // too, without delete sharing, so that none of them can be renamed away and
 // refilled under the same name.
 //
+// A file is held from the instant after its writer closed it (the installer
+// cannot open a file that anyone may still write). A change made within that
+// instant is not seen here; the SHA-256 check, which reads through the held
+// handle, catches it for every file that names a digest.
+//
 // Threads: the worker holds and releases; the main thread may release all at
 // exit when the worker did not end in time. A critical section guards the lists.
 #include <windows.h>
