@@ -1,6 +1,6 @@
-"""The downloaded package is held from its storing until the installation ends:
-while the run waits for a running PowerPoint (fakehost.exe) to close, another
-process of the prefix (Wine's cmd.exe) cannot overwrite, rename or delete it,
+"""Release files are held from their storing until the installation ends: while
+the run waits for a running PowerPoint (fakehost.exe) to close, another process
+of the prefix (Wine's cmd.exe) cannot overwrite, rename or delete the package,
 nor rename the download folder, and the Windows Installer still installs it."""
 
 import shutil
@@ -8,9 +8,9 @@ import shutil
 from harness import poll
 from test_install_support import (CURRENT, HOST_CLASS, OLDER, OLDEST, PRODUCT_CODE, WINDOW_CLASS, install_package,
                                   installed_version, package, pipeline_boxes, place_fake_host, release_notes, site)
-from test_pipeline_support import download_folders
+from test_pipeline_support import download_folders, publish, release_root, start_server, version_info
 
-__all__ = ["site"]  # the fixture, used by name
+__all__ = ["release_root", "site"]  # the fixtures, used by name
 
 PACKAGE = f"{CURRENT}.msi"
 
@@ -72,3 +72,25 @@ def test_while_the_run_waits_for_the_host_the_package_cannot_be_changed_and_inst
     assert release_notes(scenario) == "Talvoro Sample Add-in 2.2.15"
     assert download_folders(scenario) == [], "the package is let go before the folder is deleted"
 
+
+
+def test_a_later_file_of_the_same_name_in_another_case_replaces_the_held_one_and_is_held_itself(
+        scenario, release_root, request):
+    # The server tells the names apart, Windows does not: both land on one file.
+    publish(release_root / "rel", {"notes.txt": b"first", "NOTES.TXT": b"second"},
+            version_info(["notes.txt", "NOTES.TXT", "never.bin"]))
+    server = start_server(request, release_root, rules=["/rel/1033/2.2.015/never.bin=slow?interval=20&chunk=8192"])
+    watcher = scenario.watch(track=[WINDOW_CLASS])
+    process = scenario.start_bootstrapper({"installationUrl": server.url + "/rel"})
+    poll(lambda: "/rel/1033/2.2.015/never.bin" in server.paths(), 60, "the third file's request")
+
+    [folder] = download_folders(scenario)
+    [stored] = [p for p in folder.iterdir() if p.name.lower() == "notes.txt"]
+    assert stored.read_bytes() == b"second"
+    scenario.run("cmd", "/c", "del", windows(scenario, stored))
+    assert stored.exists(), "the replacing file is held as well"
+
+    assert scenario.close_window(WINDOW_CLASS)
+    assert process.wait(10) == 0
+    assert watcher.dialogs() == []
+    assert download_folders(scenario) == [], "a run closed while downloading lets go of its files too"

@@ -5,7 +5,8 @@ Installer of the prefix."""
 import hashlib
 
 from harness import windows_path
-from test_install_support import CURRENT, PRODUCT_CODE, installed_version, package, pipeline_boxes, run_bootstrapper
+from test_install_support import (CURRENT, PRODUCT_CODE, WINDOW_CLASS, installed_version, package, pipeline_boxes,
+                                  run_bootstrapper)
 from test_pipeline_support import download_folders, failure_box, publish, release_root, start_server
 
 __all__ = ["release_root"]  # the fixture, used by name
@@ -77,3 +78,21 @@ def test_files_copied_from_a_folder_are_checked_too_and_a_deploy_file_by_its_sto
                          ("last.txt", None)]))
     failure_box(scenario, {"installationUrl": windows_path(release_root / "rel")},
                 "The file 'Actions.dll' does not match its SHA-256 digest. Task name: DownloadFile.")
+
+
+def test_the_digest_check_loads_the_systems_crypto_provider_never_a_planted_one(scenario, release_root, request):
+    from test_dll_planting import FOLDER, PlantedDlls, foreign_modules, loaded_modules, run_traced
+    msi = package(scenario, CURRENT).path.read_bytes()
+    publish(release_root / "rel", {PACKAGE: msi}, description([(PACKAGE, sha256(msi))]))
+    server = start_server(request, release_root)
+    program = scenario.stamp({"installationUrl": server.url + "/rel/"}, folder=FOLDER)
+    planted = PlantedDlls(scenario, ["rsaenh.dll"])
+    watcher = scenario.watch(track=[WINDOW_CLASS])
+    code, trace = run_traced(scenario, program, watcher)
+    assert code == 0
+    assert pipeline_boxes(watcher) == []
+    assert installed_version(scenario, PRODUCT_CODE) == "2.2.15"
+    assert planted.loads("bootstrapper.exe") == {}
+    modules = [m.lower() for m in loaded_modules(trace, "bootstrapper.exe")]
+    assert "c:\\windows\\system32\\rsaenh.dll" in modules, "the provider hashed, from the system folder"
+    assert foreign_modules(modules, program.windows) == []
