@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bootstrap/bootstrapper.h"
 #include "temp_folder.h"
 
 namespace {
@@ -116,4 +117,14 @@ TEST(PayloadLocks, ReleasingTheSameFileFindsItUnderAnotherSpellingAndKeepsTheOth
     EXPECT_NE(openForWriting(folder / L"Actions.dll"), 0u);
     locks.releaseSameFile(folder / L"missing.bin");
     EXPECT_EQ(locks.heldFileCount(), 1u);
+}
+
+TEST(PayloadLocks, TheExitCleanUpLetsGoOfTheRunsHeldFilesBeforeDeletingTheFolder) {
+    TempFolder parent;
+    const std::wstring root = parent / L"Talvoro_1";
+    ASSERT_TRUE(::CreateDirectoryW(root.c_str(), nullptr));
+    writeText(root + L"\\Setup.msi", "genuine");
+    ASSERT_TRUE(holdStored(bootstrapper().payloadLocks, root + L"\\Setup.msi", root));
+    EXPECT_TRUE(CBootstrapper::DeleteDirectoryTree(root));
+    EXPECT_FALSE(exists(root));
 }
