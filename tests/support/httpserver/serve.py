@@ -16,11 +16,15 @@ Options:
                        --rule /addin/setup.msi=status/500
                        --rule /addin/big.bin=bytes/1000?cut=500
   --log FILE           append one JSON line per request seen
+  --tls-cert FILE      serve HTTPS: the server's certificate (PEM; may carry its
+                       chain), with --tls-key FILE its private key (PEM). The TLS
+                       handshake runs on the connection's own thread, so a client
+                       that refuses the certificate never holds up the others.
   --verbose            log each request to stderr
 
 COMMAND gets these environment variables:
   HTTP_TEST_PORT          the port
-  HTTP_TEST_URL           http://127.0.0.1:<port>
+  HTTP_TEST_URL           http://127.0.0.1:<port> (https:// with --tls-cert)
   HTTP_TEST_REFUSED_PORT  a port bound but not listening: connections are refused
 
 Routes (query options in brackets):
@@ -60,6 +64,7 @@ import os
 import select
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import threading
@@ -72,6 +77,8 @@ WRITE_SIZE = 65536
 # Long enough for any write of up to WRITE_SIZE bytes starting at any phase.
 PATTERN = bytes(range(PATTERN_PERIOD)) * (WRITE_SIZE // PATTERN_PERIOD + 2)
 FIXED_LAST_MODIFIED = "Tue, 15 Nov 1994 12:45:26 GMT"
+# A client that connects and never finishes the handshake is dropped after this.
+HANDSHAKE_TIMEOUT = 10.0
 
 
 def pattern_slice(offset, length):
@@ -102,14 +109,37 @@ class Server(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, address, root, rules, log, verbose):
+    def __init__(self, address, root, rules, log, verbose, tls=None):
         super().__init__(address, Handler)
+        self.tls = tls  # ssl.SSLContext for HTTPS, None for plain HTTP
         self.root = os.path.abspath(root) if root else None
         self.rules = dict(rules)
         self.rules_lock = threading.Lock()
         self.log = log
         self.verbose = verbose
         self.stopping = threading.Event()
+
+    def finish_request(self, request, client_address):
+        if self.tls is None:
+            super().finish_request(request, client_address)
+            return
+        try:
+            request.settimeout(HANDSHAKE_TIMEOUT)
+            secure = self.tls.wrap_socket(request, server_side=True)
+            secure.settimeout(None)
+        except (ssl.SSLError, OSError) as error:
+            # The client refused the certificate (or left): nothing to answer.
+            if self.verbose:
+                sys.stderr.write("serve.py: TLS handshake with %s:%d failed: %s\n" % (*client_address, error))
+            return
+        try:
+            super().finish_request(secure, client_address)
+        finally:
+            try:
+                secure.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+            secure.close()
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -230,6 +260,12 @@ class Handler(BaseHTTPRequestHandler):
 
     def client_gone(self, timeout):
         """Waits up to `timeout` seconds; True when the client closed its end."""
+        if isinstance(self.connection, ssl.SSLSocket):
+            if self.connection.pending():
+                return False
+            readable, _, _ = select.select([self.connection], [], [], timeout)
+            # After its request a TLS client sends only its closing alert, or nothing.
+            return bool(readable)
         readable, _, _ = select.select([self.connection], [], [], timeout)
         if not readable:
             return False
@@ -414,9 +450,17 @@ def main(argv):
     parser.add_argument("--rule", type=parse_rule, action="append", default=[])
     parser.add_argument("--log")
     parser.add_argument("--verbose", action="store_true")
+    parser.add_argument("--tls-cert")
+    parser.add_argument("--tls-key")
     args = parser.parse_args(argv)
+    if bool(args.tls_cert) != bool(args.tls_key):
+        parser.error("--tls-cert and --tls-key go together")
 
-    server = Server(("127.0.0.1", args.port), args.root, args.rule, RequestLog(args.log), args.verbose)
+    tls = None
+    if args.tls_cert:
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        tls.load_cert_chain(args.tls_cert, args.tls_key)
+    server = Server(("127.0.0.1", args.port), args.root, args.rule, RequestLog(args.log), args.verbose, tls)
     port = server.server_address[1]
     # Bound but never listening: a connection to it is refused, and no one else takes it meanwhile.
     refused = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
@@ -444,7 +488,7 @@ def main(argv):
         if command:
             env = dict(os.environ)
             env["HTTP_TEST_PORT"] = str(port)
-            env["HTTP_TEST_URL"] = "http://127.0.0.1:%d" % port
+            env["HTTP_TEST_URL"] = "%s://127.0.0.1:%d" % ("https" if tls else "http", port)
             env["HTTP_TEST_REFUSED_PORT"] = str(refused_port)
             child = subprocess.Popen(command, env=env)
             status = child.wait()

@@ -5,6 +5,8 @@ the command form). Run: python3 -m unittest test_serve (in this folder)."""
 import http.client
 import json
 import os
+import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -15,6 +17,8 @@ from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 SERVE = HERE / "serve.py"
+sys.path.insert(0, str(HERE.parent / "certtool"))
+import testca  # noqa: E402
 
 
 class ServerTest(unittest.TestCase):
@@ -119,6 +123,52 @@ class CommandFormTest(unittest.TestCase):
         result = subprocess.run([sys.executable, str(SERVE), "--", sys.executable, "-c", script], timeout=30)
         self.assertEqual(result.returncode, 45)
         self.assertLess(time.monotonic() - started, 20)
+
+
+class TlsServerTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory()
+        cls.certificates = testca.make(Path(cls.folder.name) / "ca")
+        cls.server = subprocess.Popen(
+            [sys.executable, str(SERVE), "--tls-cert", str(cls.certificates.server_cert),
+             "--tls-key", str(cls.certificates.server_key)],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        cls.port = int(cls.server.stdout.readline().split()[1])
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.terminate()
+        cls.server.wait(10)
+        cls.server.stdout.close()
+        cls.folder.cleanup()
+
+    def get(self, context, host="127.0.0.1"):
+        connection = http.client.HTTPSConnection(host, self.port, timeout=10, context=context)
+        connection.request("GET", "/_/bytes/100000")
+        response = connection.getresponse()
+        body = response.read()
+        connection.close()
+        return response.status, body
+
+    def test_a_client_trusting_the_authority_gets_the_body_for_both_names(self):
+        context = ssl.create_default_context(cafile=str(self.certificates.ca))
+        for host in ("127.0.0.1", "localhost"):
+            self.assertEqual(self.get(context, host), (200, bytes(i % 251 for i in range(100000))))
+
+    def test_a_refused_handshake_or_a_silent_client_does_not_hold_up_the_next_client(self):
+        with self.assertRaises(ssl.SSLCertVerificationError):
+            self.get(ssl.create_default_context())
+        with socket.create_connection(("127.0.0.1", self.port), timeout=10):  # never says hello
+            context = ssl.create_default_context(cafile=str(self.certificates.ca))
+            self.assertEqual(self.get(context)[0], 200)
+
+    def test_the_command_form_names_an_https_url(self):
+        script = "import os, sys; sys.exit(0 if os.environ['HTTP_TEST_URL'].startswith('https://') else 1)"
+        result = subprocess.run([sys.executable, str(SERVE), "--tls-cert", str(self.certificates.server_cert),
+                                 "--tls-key", str(self.certificates.server_key), "--", sys.executable, "-c", script],
+                                timeout=30)
+        self.assertEqual(result.returncode, 0)
 
 
 if __name__ == "__main__":
