@@ -54,10 +54,20 @@ caption, visible, enabled, style, exstyle, rect and client ([l, t, r, b] on the
 screen), owner (0 for none), owner_visible, owner_class, owner_caption, and
 children: [{id, class, text, style, visible, rect}]. A dialog adds text (the
 message), buttons (ids) and icon (whether a message-box icon shows), and the
-watcher adds answer (the button it pressed, -1 for none).
+watcher adds answer (the button it pressed, -1 for none) and posted (whether
+that click went out; it does before the box shows in the log, and is repeated
+every second while the box stays, so stop a watcher only once the box's
+program has ended).
 
 Process: pid, wait(timeout) -> exit code (raises TimeoutError), running(),
-stop(), output() -> stdout text.
+stop(), output() -> stdout text. When a program that a Scenario started is
+still running at wait()'s deadline, the scenario first writes what it is doing
+into hang-NN-<program>.txt in the run folder (diagnostics, the path is named
+in the TimeoutError): the top-level windows and visible dialogs of the prefix,
+the program's Unix threads, and winedbg's backtrace of every thread of every
+process in the prefix (gdb's, when winedbg cannot get the program's). Frames
+of our stripped programs show as "in bootstrapper (+0x...)": relinking the
+same objects without -s gives a map with the same addresses.
 Watcher: events(), dialogs(), wait_dialog(text=, caption=, contains=, timeout=),
 windows(cls) (logged states, None when gone), wait_window(cls, predicate,
 timeout), saw_window(cls), last_window(cls), counts(cls). The watcher logs a
@@ -164,10 +174,12 @@ def _reap_orphans(keep: set[int]):
 class Process:
     """A process the harness started; stopped by its id at the end of the scenario."""
 
-    def __init__(self, popen: subprocess.Popen, label: str, out_path: Path):
+    def __init__(self, popen: subprocess.Popen, label: str, out_path: Path, diagnose=None):
         self.popen = popen
         self.label = label
         self.out_path = out_path
+        self._diagnose = diagnose  # diagnose(process) -> Path | None, run once at a missed deadline
+        self.diagnostics: Path | None = None
 
     @property
     def pid(self) -> int:
@@ -180,7 +192,12 @@ class Process:
         try:
             return self.popen.wait(timeout * timeout_scale())
         except subprocess.TimeoutExpired:
-            raise TimeoutError(f"{self.label} still running after {timeout:g}s") from None
+            pass
+        # Looked at while it still hangs: stopping it later would lose what it waits for.
+        if self._diagnose is not None and self.diagnostics is None and self.running():
+            self.diagnostics = self._diagnose(self)
+        note = f" (diagnostics: {self.diagnostics})" if self.diagnostics else ""
+        raise TimeoutError(f"{self.label} still running after {timeout:g}s{note}")
 
     def stop(self):
         if self.popen.poll() is None:
@@ -235,7 +252,8 @@ class Watcher:
         return len(self.events())
 
     def dialogs(self, since: int = 0) -> list[dict]:
-        return [dict(e["box"], answer=e["answer"]) for e in self.events()[since:] if e["event"] == "dialog"]
+        return [dict(e["box"], answer=e["answer"], posted=e.get("posted", False))
+                for e in self.events()[since:] if e["event"] == "dialog"]
 
     def wait_dialog(self, text=None, caption=None, contains=None, timeout: float = 30.0, since: int = 0) -> dict:
         def matches(box):
@@ -522,7 +540,7 @@ class Scenario:
             popen = subprocess.Popen(self._command(program) + [str(a) for a in args], env=self.env,
                                      stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
                                      cwd=self.run_dir, start_new_session=True)
-        process = Process(popen, label, out_path)
+        process = Process(popen, label, out_path, diagnose=self.diagnose)
         self.processes.append(process)
         return process
 
@@ -567,6 +585,47 @@ class Scenario:
         poll(lambda: watcher._check_alive() or any(e["event"] == "ready" for e in watcher.events()),
              60, "the watcher to start")
         return watcher
+
+    # --- diagnostics -------------------------------------------------------------
+
+    def diagnose(self, process: Process) -> Path | None:
+        """Writes what a still-running program is doing into the run folder; the
+        file's path, or None when it could not be written. Never raises: it runs
+        on the way to a TimeoutError. Its tools are plain subprocesses with a
+        deadline, so a wedged prefix cannot make it hang or recurse."""
+        try:
+            path = self.run_dir / f"hang-{process.out_path.stem}.txt"
+            with path.open("w", encoding="utf-8") as report:
+                report.write(f"{process.label}: Unix pid {process.pid}, still running at "
+                             f"{time.strftime('%H:%M:%S')}\n")
+                watcher = str(self.session.bin_dir / "watcher.exe")
+                self._diagnostic(report, "top-level windows (watcher windows)", ["wine", watcher, "windows"])
+                self._diagnostic(report, "visible dialogs (watcher dialogs)", ["wine", watcher, "dialogs"])
+                report.write(f"\n== Unix threads of pid {process.pid}\n{_unix_threads(process.pid)}")
+                backtraces = self._diagnostic(report, "winedbg bt all", ["winedbg", "--command", "bt all"],
+                                              timeout=90)
+                image = _image_name(process.label)
+                if f"\\{image}):".lower() not in backtraces.lower() and shutil.which("gdb") and process.running():
+                    self._diagnostic(report, f"gdb backtraces of pid {process.pid} (Unix side)",
+                                     ["gdb", "-p", str(process.pid), "-batch", "-ex", "thread apply all bt"])
+            return path
+        except Exception:  # best effort: the time-out is reported without it
+            return None
+
+    def _diagnostic(self, report, title: str, command: list[str], timeout: float = 60) -> str:
+        """Runs one diagnostic tool, appends its output to the report and returns it."""
+        try:
+            result = subprocess.run(command, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                    stderr=subprocess.STDOUT, cwd=self.run_dir, timeout=timeout)
+            text, status = result.stdout.decode("utf-8", "replace"), f"exit {result.returncode}"
+        except subprocess.TimeoutExpired as expired:  # run() has stopped it by its id
+            text = (expired.stdout or b"").decode("utf-8", "replace")
+            status = f"no end within {timeout:g}s, stopped"
+        except OSError as error:
+            text, status = "", str(error)
+        report.write(f"\n== {title} ({status})\n{text}")
+        report.flush()
+        return text
 
     # --- one-shot helpers ------------------------------------------------------
 
@@ -615,6 +674,34 @@ class Scenario:
         return subprocess.run(["import", "-display", self.session.display, "-window", "root",
                                "-crop", geometry, "+repage", "-depth", "8", "rgb:-"],
                               check=True, timeout=60, capture_output=True).stdout
+
+
+def _image_name(label: str) -> str:
+    """The program file's name from a Process label ("reg" for Wine's reg gives reg.exe)."""
+    name = label.split(" ")[0] if label else ""
+    return name if name.lower().endswith(".exe") else name + ".exe"
+
+
+def _unix_threads(pid: int) -> str:
+    """One line per thread: id, name (Wine names its threads), state and kernel wait channel."""
+    lines = []
+    try:
+        tasks = sorted(os.listdir(f"/proc/{pid}/task"), key=int)
+    except OSError as error:
+        return f"{error}\n"
+    for tid in tasks:
+        folder = f"/proc/{pid}/task/{tid}"
+        try:
+            with open(f"{folder}/stat") as f:
+                stat = f.read()
+            with open(f"{folder}/wchan") as f:
+                wchan = f.read().strip()
+        except OSError:
+            continue  # ended meanwhile
+        name = stat[stat.find("(") + 1:stat.rfind(")")]
+        state = stat[stat.rfind(")") + 2:].split()[0]
+        lines.append(f"{tid:>8} {name:<16} {state} {wchan}")
+    return "\n".join(lines) + "\n"
 
 
 class RefusingSource:

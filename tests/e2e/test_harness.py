@@ -1,5 +1,7 @@
 """The harness itself, on wintool's stand-in windows and boxes."""
 
+import pytest
+
 from harness import poll
 
 STAND_IN = "E2ESTANDIN"
@@ -18,6 +20,16 @@ def test_watcher_reads_a_box_and_presses_the_button_its_rule_names(scenario):
     assert box["owner"] != 0 and box["owner_visible"] is False
     assert box["answer"] == 7
     assert box_process.wait() == 7
+
+
+def test_a_box_in_the_log_has_had_its_click_even_when_the_watcher_stops_at_once(scenario):
+    for round in range(3):
+        watcher = scenario.watch()
+        box_process = scenario.start("wintool.exe", "msgbox", "Quick", f"Round {round}")
+        box = watcher.wait_dialog(text=f"Round {round}")
+        watcher.process.stop()
+        assert (box["answer"], box["posted"]) == (1, True)
+        assert box_process.wait() == 1
 
 
 def test_watcher_presses_ok_by_default_and_sees_no_owner(scenario):
@@ -46,3 +58,15 @@ def test_window_state_screenshots_and_closing(scenario):
     assert scenario.close_window(STAND_IN)
     assert window_process.wait() == 0
     watcher.wait_window(STAND_IN, lambda s: s is None)
+
+
+def test_a_program_past_its_deadline_leaves_its_windows_and_thread_backtraces(scenario):
+    box_process = scenario.start("wintool.exe", "msgbox", "Stuck", "Nobody answers")
+    poll(lambda: scenario.window("#32770"), 30, "the box")
+    with pytest.raises(TimeoutError, match="diagnostics: ") as raised:
+        box_process.wait(1)
+    assert box_process.diagnostics is not None and str(box_process.diagnostics) in str(raised.value)
+    report = box_process.diagnostics.read_text(encoding="utf-8")
+    assert '"caption":"Stuck"' in report and "Nobody answers" in report, "the open box is listed"
+    assert "MessageBoxW" in report, "the main thread's backtrace shows where it waits"
+    assert box_process.running(), "diagnosing does not end the program"

@@ -123,10 +123,13 @@ def failure_box(scenario, settings, text, timeout=60):
     process = scenario.start_bootstrapper(settings)
     try:
         box = watcher.wait_dialog(text=text, timeout=timeout)
+        # Stopped only after the program's end: until then the watcher repeats a click that got lost.
+        code = process.wait(30)
     finally:
         watcher.process.stop()  # a watcher left running would answer the next run's boxes
     assert box["caption"] == CAPTION
     assert box["icon"] is True
-    assert process.wait(30) == 0
+    assert code == 0
+    assert [d["text"] for d in watcher.dialogs()] == [text], "one failure, one box"
     assert download_folders(scenario) == [], "the download folder is deleted at exit"
     return box

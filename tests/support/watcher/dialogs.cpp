@@ -93,10 +93,10 @@ int chooseButton(HWND dialog, const std::vector<AnswerRule>& rules, int defaultB
     return present.empty() ? kLeaveOpen : present.front();
 }
 
-void pressButton(HWND dialog, int id) {
+bool pressButton(HWND dialog, int id) {
     // Posted, not sent: the box's thread may be busy and the watcher must not hang.
-    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+    return ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                          reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id))) != FALSE;
 }
 
 JsonObject describeDialog(HWND dialog) {

@@ -37,7 +37,8 @@ std::vector<int> buttonIdsOf(HWND dialog);
 int chooseButton(HWND dialog, const std::vector<AnswerRule>& rules, int defaultButton);
 
 // Clicks a button the way the dialog manager reports it: WM_COMMAND/BN_CLICKED.
-void pressButton(HWND dialog, int id);
+// True when the click was posted.
+bool pressButton(HWND dialog, int id);
 
 // describeWindow plus "text", "buttons" (ids in order) and "icon" (whether a
 // message-box icon is shown).

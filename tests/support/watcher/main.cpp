@@ -5,16 +5,23 @@
 //   watcher watch --log FILE [--track CLASS]... [--answer TEXT=BUTTON]...
 //                 [--default BUTTON] [--interval MS]
 //       Polls the top-level windows until killed. Each visible dialog (class
-//       "#32770") is logged once as {"event":"dialog", ...} with caption, text,
-//       buttons, owner and owner_visible, then answered: the first --answer rule
-//       whose text occurs in the caption or the message picks the button,
+//       "#32770") is answered and logged once as {"event":"dialog", ...} with
+//       caption, text, buttons, owner and owner_visible: the first --answer
+//       rule whose text occurs in the caption or the message picks the button,
 //       otherwise --default (or OK, Yes, ... when none is given); "none" leaves
-//       the box open. Each change of a tracked class's first window is logged
-//       as {"event":"window","class":..,"count":..,"state":{...}|null}. After
-//       the first poll {"event":"ready"} is logged.
+//       the box open. The click is posted before the box is logged ("posted"
+//       says whether it went out) and repeated every second while the box
+//       stays, each time logged as {"event":"press", ...}: keep the watcher
+//       running until the box's program has ended. Each change of a tracked
+//       class's first window is logged as
+//       {"event":"window","class":..,"count":..,"state":{...}|null}. After the
+//       first poll {"event":"ready"} is logged.
 //   watcher window CLASS       prints the first window of CLASS (or null);
 //                              exit code 0 when there is one, 1 otherwise
 //   watcher dialogs            prints every visible dialog, one per line
+//   watcher windows            prints every top-level window in brief (handle,
+//                              process, class, caption, visibility, owner), one
+//                              per line, for diagnosing a program that hangs
 //   watcher post CLASS MSG [WPARAM [LPARAM]]
 //                              posts a message to the first window of CLASS
 //   watcher close CLASS        posts WM_CLOSE to it
@@ -76,7 +83,7 @@ struct WatchOptions {
 
 struct SeenDialog {
     int answer = kLeaveOpen;
-    DWORD lastPress = 0;
+    DWORD lastPress = 0;  // tick count of the last click
 };
 
 int watch(const WatchOptions& options) {
@@ -103,18 +110,31 @@ int watch(const WatchOptions& options) {
             if (known == seen.end()) {
                 SeenDialog dialog;
                 dialog.answer = chooseButton(window, options.rules, options.defaultButton);
+                const std::string box = describeDialog(window).str();  // before the click closes it
+                // Clicked before the box is logged: a test that stops the watcher
+                // as soon as it reads of a box must not stop it before the click.
+                bool posted = false;
+                if (dialog.answer != kLeaveOpen) {
+                    posted = pressButton(window, dialog.answer);
+                    dialog.lastPress = ::GetTickCount();
+                }
                 JsonObject line = event("dialog");
-                line.addRaw("box", describeDialog(window).str()).add("answer", dialog.answer);
+                line.addRaw("box", box).add("answer", dialog.answer).addBool("posted", posted);
                 writeLine(log.get(), line.str());
-                known = seen.emplace(window, dialog).first;
+                seen.emplace(window, dialog);
+                continue;
             }
             // Pressed again now and then: a click posted while the box was still
             // being set up can be lost.
             SeenDialog& dialog = known->second;
-            if (dialog.answer != kLeaveOpen &&
-                (dialog.lastPress == 0 || ::GetTickCount() - dialog.lastPress > 1000)) {
-                pressButton(window, dialog.answer);
+            if (dialog.answer != kLeaveOpen && ::GetTickCount() - dialog.lastPress > 1000) {
+                const bool posted = pressButton(window, dialog.answer);
                 dialog.lastPress = ::GetTickCount();
+                JsonObject line = event("press");
+                line.add("hwnd", static_cast<long long>(reinterpret_cast<UINT_PTR>(window)))
+                    .add("answer", dialog.answer)
+                    .addBool("posted", posted);
+                writeLine(log.get(), line.str());
             }
         }
         for (auto it = seen.begin(); it != seen.end();)
@@ -232,6 +252,10 @@ int wmain(int argc, wchar_t** argv) {
             if (isDialog(window) && ::IsWindowVisible(window)) printLine(describeDialog(window).str());
         return 0;
     }
+    if (command == L"windows" && argc == 2) {
+        for (HWND window : topLevelWindows()) printLine(describeWindowBriefly(window).str());
+        return 0;
+    }
     if (command == L"press" && argc == 4) {
         AnswerRule rule;
         if (!parseRule(std::wstring(argv[2]) + L"=" + argv[3], rule) || rule.button == kLeaveOpen)
@@ -253,6 +277,6 @@ int wmain(int argc, wchar_t** argv) {
             return kUsageError;
         return postCommand(argv[2], static_cast<UINT>(message), wParam, static_cast<LPARAM>(lParam));
     }
-    printError(L"usage: watcher watch|window|dialogs|post|close|press|type ... (see main.cpp)");
+    printError(L"usage: watcher watch|window|windows|dialogs|post|close|press|type ... (see main.cpp)");
     return kUsageError;
 }

@@ -113,4 +113,20 @@ JsonObject describeWindow(HWND window) {
     return report;
 }
 
+JsonObject describeWindowBriefly(HWND window) {
+    DWORD processId = 0;
+    const DWORD threadId = ::GetWindowThreadProcessId(window, &processId);
+    JsonObject report;
+    report.add("hwnd", handleNumber(window))
+        .add("pid", static_cast<long long>(processId))
+        .add("tid", static_cast<long long>(threadId))
+        .add("process", processImageOf(processId))
+        .add("class", classNameOf(window))
+        .add("caption", textOf(window))
+        .addBool("visible", ::IsWindowVisible(window) != FALSE)
+        .addBool("enabled", ::IsWindowEnabled(window) != FALSE)
+        .add("owner", handleNumber(::GetWindow(window, GW_OWNER)));
+    return report;
+}
+
 }  // namespace watcher

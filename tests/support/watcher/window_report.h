@@ -23,5 +23,7 @@ std::vector<HWND> topLevelWindowsOfClass(const std::wstring& className);
 // rectangles, owner (and whether it is visible) and every child control with
 // its id, class, text, style and rectangle.
 JsonObject describeWindow(HWND window);
+// Handle, process, class, caption, visibility, enabled state and owner only.
+JsonObject describeWindowBriefly(HWND window);
 
 }  // namespace watcher
