@@ -141,3 +141,19 @@ def test_a_certificate_the_system_refuses_ends_the_run_with_one_box_and_installs
     assert [d["caption"] for d in watcher.dialogs()] == [WARNING_CAPTION, CAPTION]
     assert site.paths() == [], "no request went out over a connection the system refused"
     assert installed_version(scenario, PRODUCT_CODE) is None
+
+
+def test_a_close_request_while_the_certificate_warning_waits_ends_the_program_within_seconds(
+        scenario, certificates, tls_site):
+    site = tls_site(scenario, certificates.selfsigned_cert, certificates.selfsigned_key)
+    watcher = scenario.watch(track=[WINDOW_CLASS], answers={WARNING_CAPTION: "none"})
+    process = scenario.start_bootstrapper({"installationUrl": site.url})
+    watcher.wait_dialog(caption=WARNING_CAPTION, timeout=60)
+    # The warning disables its owner, so this comes from outside, as WM_CLOSE.
+    assert scenario.close_window(WINDOW_CLASS)
+    closed = time.monotonic()
+    assert process.wait(15) == 0
+    print("exit after the close request: %.2f s" % (time.monotonic() - closed))
+    assert time.monotonic() - closed < 8, "the HTTP engine waits a few seconds for a blocked thread, no more"
+    assert [d["caption"] for d in watcher.dialogs()] == [WARNING_CAPTION], "closing shows no failure box"
+    assert site.paths() == []
