@@ -125,6 +125,9 @@ def test_a_certificate_the_system_refuses_ends_the_run_with_one_box_and_installs
         scenario, certificates, tls_site, served, trusted, reason, answer):
     if trusted:
         trust(scenario, certificates.ca)
+    else:
+        code, output = scenario.run("certtool.exe", "trusted", windows_path(certificates.ca))
+        assert code == 1, f"the authority is trusted only where a scenario added it: {output}"
     site = tls_site(scenario, getattr(certificates, served + "_cert"), getattr(certificates, served + "_key"))
     watcher = scenario.watch(track=[WINDOW_CLASS], answers={WARNING_CAPTION: answer})
     process = scenario.start_bootstrapper({"installationUrl": site.url})
