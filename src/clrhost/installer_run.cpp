@@ -87,10 +87,12 @@ bool RunInstallerAction(CBootstrapper& pipeline, const InstallerRun& run) {
     const bool removal = run.direction == InstallerDirection::Uninstall;
     const INSTALLUILEVEL previousUiLevel = ::MsiSetInternalUI(static_cast<INSTALLUILEVEL>(run.uiLevel), nullptr);
 
-    // Declared before the handle: the handler is unregistered after the handle
-    // is closed, so it never outlives the run (or the object it points to).
+    // Declared before the handle, so this runs after the handle is closed (the
+    // installer's last message, sent while closing, still names it): the
+    // handler never outlives the run or the object it points to.
     bool handlerSet = false;
-    base::scope_exit unregisterHandler([&handlerSet] {
+    base::scope_exit endOfRun([&pipeline, &handlerSet] {
+        pipeline.installerHandle = 0;
         if (handlerSet) ::MsiSetExternalUIRecord(nullptr, 0, nullptr, nullptr);
     });
     unique_msihandle handle;
@@ -99,7 +101,6 @@ bool RunInstallerAction(CBootstrapper& pipeline, const InstallerRun& run) {
     if (opened != ERROR_SUCCESS) return failWith(pipeline, L"Failed to open the msi package", opened);
     // The handler hands this to the module while the action runs.
     pipeline.installerHandle = handle.get();
-    base::scope_exit forgetHandle([&pipeline] { pipeline.installerHandle = 0; });
 
     if (hasActionModule(pipeline)) {
         INSTALLUI_HANDLER_RECORD previousHandler = nullptr;
