@@ -2,9 +2,10 @@
 Installer's function interface with the stand-in runtime's object taking part."""
 
 from harness import windows_path
-from test_clrhost_support import (ASSEMBLY, CLASS, OLD_CODES, PRODUCT_CODE, VT_ARRAY, VT_BSTR, VT_I1, VT_I4, VT_I8,
-                                  VT_UI4, VT_UI8, VT_UINT, Standin, assert_released, failure_text, installed,
-                                  preinstall, publish_release, run_release)
+from test_clrhost_support import (ASSEMBLY, CLASS, FAKE_HOST_CLASS, OLD_CODES, PRODUCT_CODE, VT_ARRAY, VT_BSTR,
+                                  VT_I1, VT_I4, VT_I8, VT_UI4, VT_UI8, VT_UINT, WINDOW_CLASS, Standin,
+                                  action_messages, assert_released, failure_text, fake_host_starts, installed, preinstall,
+                                  publish_release, run_release, start_fake_host, stop_fake_host)
 
 FRAMEWORK = "Korvel.Deployment.KVLStobrinModule"
 
@@ -64,11 +65,12 @@ def test_module_takes_part_in_removal_and_installation(scenario, tmp_path):
         assert removal["read"] == {"text": "REMOVE=ALL", "text_block_bytes": 22, "level": 2, "cancel": 0}
 
     # The installer's messages reach the module while each run's properties are set.
-    messages = standin.invokes(method="DoInstallUIAction")
-    for message in messages:
+    for message in standin.invokes(method="DoInstallUIAction"):
         assert [a["vt"] for a in message["args"]] == [VT_UI8, VT_UINT, VT_UI8, VT_I1, VT_I1, VT_I1, VT_ARRAY]
         assert message["args"][1]["value"] & 0x00FFFFFF == 0
-        assert message["args"][0]["value"] != 0 and message["record_fields"] >= 0
+        assert message["args"][0]["value"] != 0
+    messages = action_messages(standin)
+    assert all(m["record_fields"] >= 0 for m in messages)
     removal_messages = [m for m in messages if m["properties"]["REMOVE"] == "ALL"]
     assert {m["properties"]["UPGRADINGPRODUCTCODE"] for m in removal_messages} == set(OLD_CODES.values())
     assert all(m["properties"]["CLIENTUILEVEL"] == "0" for m in messages)
@@ -78,6 +80,76 @@ def test_module_takes_part_in_removal_and_installation(scenario, tmp_path):
     assert before_install["read"] == {"text": None, "level": 5, "cancel": 0}
 
     after = standin.invokes(method="DoAfterInstall")[0]["args"]
-    assert after[0]["vt"] == VT_BSTR and after[0]["value"].lower().endswith("\\talvoro sample add-in\\")
+    assert after[0]["vt"] == VT_BSTR
+    assert after[0]["value"].lower().rstrip("\\").endswith("\\appdata\\local\\talvoro sample add-in")
     assert standin.invokes(method="Dispose")[0]["argc"] == 0
+    assert_released(standin)
+
+
+def test_initialize_cancel_skips_everything_but_the_restart(scenario, tmp_path):
+    standin = Standin(scenario, ["DoInitialize.cancel=1"])
+    preinstall(scenario, "2.0.0")
+    host = start_fake_host(scenario)
+    release = publish_release(scenario.session, tmp_path / "rel")
+    watcher = scenario.watch(track=[WINDOW_CLASS], answers={"applications running": "yes"})
+    process = scenario.start_bootstrapper({"installationUrl": windows_path(release)})
+    try:
+        watcher.wait_dialog(contains="You have the following applications running", timeout=120)
+        assert scenario.close_window(FAKE_HOST_CLASS)
+        host.wait(30)
+        assert process.wait(120) == 0
+    finally:
+        watcher.process.stop()
+    assert failure_text(watcher) == []
+    assert installed(scenario, OLD_CODES["2.0.0"]) and not installed(scenario, PRODUCT_CODE)
+    assert standin.methods() == ["SetParentWindowHandle", "DoInitialize", "Dispose"]
+    assert standin.invokes(method="DoInitialize")[0]["wrote"]["cancel"] == 1
+    # The host the user closed was started again from its own path.
+    starts = fake_host_starts(scenario)
+    assert len(starts) == 2
+    stop_fake_host(scenario, starts[-1])
+    assert_released(standin)
+
+
+def test_one_of_two_removals_cancelled(scenario, tmp_path):
+    standin = Standin(scenario, [f"DoBeforeUninstall.when={OLD_CODES['2.0.0']}", "DoBeforeUninstall.cancel=1"])
+    preinstall(scenario, "2.0.0", "2.1.0")
+    watcher = run_release(scenario, publish_release(scenario.session, tmp_path / "rel"))
+    assert failure_text(watcher) == []
+    assert installed(scenario, OLD_CODES["2.0.0"])
+    assert not installed(scenario, OLD_CODES["2.1.0"])
+    assert installed(scenario, PRODUCT_CODE)
+    removals = standin.invokes(method="DoBeforeUninstall")
+    assert [r.get("wrote", {}).get("cancel") for r in removals] == [1, None]
+    assert_released(standin)
+
+
+def test_before_install_lowers_the_ui_level(scenario, tmp_path):
+    standin = Standin(scenario, ["DoBeforeInstall.level=2", "read_properties=UILevel"])
+    watcher = run_release(scenario, publish_release(scenario.session, tmp_path / "rel"))
+    assert failure_text(watcher) == []
+    assert installed(scenario, PRODUCT_CODE)
+    before = standin.invokes(method="DoBeforeInstall")[0]
+    assert before["read"]["level"] == 5 and before["wrote"]["level"] == 2
+    # The level is set before the package is opened, which takes it as its UILevel.
+    assert {m["properties"]["UILevel"] for m in action_messages(standin)} == {"2"}
+
+
+def test_property_text_sets_named_pairs_only(scenario, tmp_path):
+    standin = Standin(scenario, ["DoBeforeInstall.text=A=1 B= =C D", "read_properties=A,B,C,D"])
+    watcher = run_release(scenario, publish_release(scenario.session, tmp_path / "rel"))
+    assert failure_text(watcher) == []
+    assert installed(scenario, PRODUCT_CODE)
+    properties = action_messages(standin)[0]["properties"]
+    assert properties == {"A": "1", "B": "", "C": "", "D": ""}
+
+
+def test_a_throwing_method_leaves_the_callers_values(scenario, tmp_path):
+    standin = Standin(scenario, ["DoBeforeInstall.level=2", "DoBeforeInstall.throw=1", "DoInitialize.cancel=1",
+                                 "DoInitialize.throw=1", "read_properties=UILevel"])
+    watcher = run_release(scenario, publish_release(scenario.session, tmp_path / "rel"))
+    assert failure_text(watcher) == []
+    assert installed(scenario, PRODUCT_CODE)
+    assert standin.invokes(method="DoBeforeInstall")[0]["hr"] == "0x80020009"
+    assert {m["properties"]["UILevel"] for m in action_messages(standin)} == {"5"}
     assert_released(standin)

@@ -9,7 +9,7 @@ import shutil
 import sys
 from pathlib import Path
 
-from harness import REPO, windows_path
+from harness import REPO, poll, windows_path
 
 sys.path.insert(0, str(REPO / "tests" / "support" / "standin_runtime"))
 import standin_prefix  # noqa: E402
@@ -20,6 +20,8 @@ ASSEMBLY = "Talvoro.Actions"
 CLASS = "Talvoro.Actions.Setup"
 CAPTION = "Talvoro Plug-in for PowerPoint\u00ae"
 WINDOW_CLASS = "STOBRINDOWNLOADER"
+FAKE_HOST_CLASS = "FakeHostApplication"
+FAKE_HOST = r"C:\Program Files\Microsoft Office\POWERPNT.EXE"
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 
 VT_I1, VT_I4, VT_BSTR, VT_UI4, VT_I8, VT_UI8, VT_UINT, VT_ARRAY = 16, 3, 8, 19, 20, 21, 23, 0x2000
@@ -35,7 +37,7 @@ def package(session, name: str) -> Path:
 class Standin:
     """The stand-in runtime of one scenario: its scenario file and its call log."""
 
-    def __init__(self, scenario, lines=(), runtime: bool = True):
+    def __init__(self, scenario, lines=(), runtime: bool = True, framework: bool = True):
         self.scenario = scenario
         self.file = scenario.run_dir / "standin-scenario.txt"
         self.log = scenario.run_dir / "standin-calls.jsonl"
@@ -44,7 +46,7 @@ class Standin:
             if not dll.is_file():
                 raise FileNotFoundError(f"{dll} is missing: build the standin_runtime target")
             standin_prefix.install(scenario.prefix, dll)
-        else:
+        elif framework:
             standin_prefix.install_framework(scenario.prefix)
         # The environment names mscoree nowhere, so the prefix's own load order decides.
         scenario.env["WINEDLLOVERRIDES"] = "mshtml=;winemenubuilder.exe=d"
@@ -127,7 +129,17 @@ def run_release(scenario, folder: Path, settings=None, answers=None, timeout=120
 
 
 def failure_text(watcher) -> list[str]:
-    return [d["text"] for d in watcher.dialogs() if d["caption"] == CAPTION]
+    """The run's failure boxes (the running-applications question is none)."""
+    return [d["text"] for d in watcher.dialogs() if d["caption"] == CAPTION and "Task name: " in d["text"]]
+
+
+INSTALLMESSAGE_TERMINATE = 0x0D000000
+
+
+def action_messages(standin: Standin) -> list[dict]:
+    """DoInstallUIAction calls while an action runs; the terminate message comes
+    while the handle is being closed, when neither it nor its record can be read."""
+    return [m for m in standin.invokes(method="DoInstallUIAction") if m["args"][1]["value"] != INSTALLMESSAGE_TERMINATE]
 
 
 def assert_released(standin: Standin):
@@ -140,3 +152,25 @@ def assert_released(standin: Standin):
     assert calls.index("UnloadDomain") < len(calls) - 1 - calls[::-1].index("Destroy")
     end = standin.records("Unload")
     assert end and end[-1]["process_exit"] is True and end[-1]["live"] == 0, "stand-in objects left alive"
+
+
+def start_fake_host(scenario):
+    """The fake host application running as PowerPoint; its window must be up."""
+    unix = scenario.prefix / "drive_c" / "Program Files" / "Microsoft Office" / "POWERPNT.EXE"
+    unix.parent.mkdir(parents=True, exist_ok=True)
+    shutil.copyfile(scenario.session.program("fakehost.exe"), unix)
+    process = scenario.start(FAKE_HOST)
+    poll(lambda: scenario.window(FAKE_HOST_CLASS), 60, "the fake host's window")
+    return process
+
+
+def fake_host_starts(scenario) -> list[int]:
+    """Windows process ids of every start of the fake host, from its log."""
+    log = scenario.prefix / "drive_c" / "Program Files" / "Microsoft Office" / "POWERPNT.EXE.log"
+    return [int(line.split()[0]) for line in log.read_text(encoding="utf-8").splitlines() if line.strip()]
+
+
+def stop_fake_host(scenario, windows_pid: int):
+    """Stops a fake host the program started, by its id."""
+    code, output = scenario.run("taskkill", "/f", "/pid", str(windows_pid))
+    assert code == 0, output
