@@ -20,6 +20,8 @@ wine_env_prepare
 base="$WINEPREFIX"
 
 prefix="$build/standin-prefixes/$name"
+# A run that was killed (a test timeout) may have left its server behind.
+if [ -d "$prefix" ]; then WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true; fi
 rm -rf "$prefix"
 mkdir -p "$prefix"
 cp -al "$base/." "$prefix"
@@ -36,8 +38,9 @@ rm -f "$prefix/wineserver"
 WINEPREFIX="$prefix"
 export WINEPREFIX
 export WINEDLLOVERRIDES="mshtml="
+trap wine_env_stop EXIT
+trap "exit 1" INT TERM
 wine_env_prepare
 status=0
 wine "$exe" "$@" || status=$?
-wine_env_stop
 exit $status
