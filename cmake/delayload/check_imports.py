@@ -7,7 +7,7 @@ Static imports come from `objdump -p`. GNU ld leaves the delay import entry of
 the PE header empty, so delay-loaded DLLs are found from their descriptors in
 the image (attributes 1, RVAs inside the image, a ".dll" name).
 
-usage: check_imports.py [--objdump i686-w64-mingw32-objdump] [--allow a,b,...] program.exe
+usage: check_imports.py [--objdump x86_64-w64-mingw32-objdump] [--allow a,b,...] program.exe
 """
 
 import argparse
@@ -28,7 +28,16 @@ KNOWN_DLLS = frozenset(f"{name}.dll" for name in """
     user32 wldap32 ws2_32""".split())
 
 
-def static_imports(program, objdump="i686-w64-mingw32-objdump"):
+def objdump_for(program) -> str:
+    """The MinGW objdump that reads the program's machine (i386 or x86-64)."""
+    data = Path(program).read_bytes()[:4096]
+    (pe,) = struct.unpack_from("<I", data, 0x3C)
+    (machine,) = struct.unpack_from("<H", data, pe + 4)
+    return "x86_64-w64-mingw32-objdump" if machine == 0x8664 else "i686-w64-mingw32-objdump"
+
+
+def static_imports(program, objdump=None):
+    objdump = objdump or objdump_for(program)
     output = subprocess.run([objdump, "-p", str(program)], check=True, capture_output=True, text=True).stdout
     return sorted({m.group(1).lower() for m in re.finditer(r"^\s*DLL Name: (\S+)\s*$", output, re.M)})
 
@@ -105,7 +114,7 @@ def base_name(dll):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
+    parser.add_argument("--objdump", default=None, help="default: the one for the program's machine")
     parser.add_argument("--allow", default="", help="more DLL names to allow, comma-separated")
     parser.add_argument("program")
     args = parser.parse_args()

@@ -47,5 +47,5 @@ function(bootstrap_import_check name target)
   add_test(NAME ${name}
     COMMAND ${BOOTSTRAP_PYTHON} ${CMAKE_SOURCE_DIR}/cmake/delayload/check_imports.py
             --objdump ${MINGW_PREFIX}-objdump $<TARGET_FILE:${target}>)
-  set_tests_properties(${name} PROPERTIES TIMEOUT 60)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 60 LABELS no-wine)
 endfunction()

@@ -77,7 +77,8 @@ def read_functions(tools, import_lib):
             functions.append((thunk, name, None))
             continue
         slot = contents.get((member, ".idata$5"))
-        if slot and len(slot) >= 4 and slot[3] & 0x80:
+        # An ordinal import sets the slot's top bit: byte 3 on i686, byte 7 on x86_64.
+        if slot and len(slot) in (4, 8) and slot[len(slot) - 1] & 0x80:
             functions.append((thunk, None, int.from_bytes(slot[:2], "little")))
     functions.sort()
     return functions
@@ -87,42 +88,15 @@ def q(symbol):
     return '"' + symbol + '"'
 
 
-def head_source(tag, dll):
-    return f"""
-	.section .rdata$dlyname_{tag},"dr"
-__dly_name:
-	.asciz "{dll}"
-	.section .data$dlyhnd_{tag},"dw"
-	.p2align 2
-__dly_handle:
-	.long 0
-	.section .data$dlyiat_{tag}_a,"dw"
-	.p2align 2
-__dly_iat:
-	.section .data$dlyiat_{tag}_c,"dw"
-	.p2align 2
-__dly_iat_end:
-	.long 0
-	.section .rdata$dlyint_{tag}_a,"dr"
-	.p2align 2
-__dly_int:
-	.section .rdata$dlyint_{tag}_c,"dr"
-	.p2align 2
-__dly_int_end:
-	.long 0
-	.section .rdata$dlydesc_{tag},"dr"
-	.p2align 2
-	.globl ___DELAY_IMPORT_DESCRIPTOR_{tag}
-___DELAY_IMPORT_DESCRIPTOR_{tag}:
-	.long 1                 /* dlattrRva */
-	.rva __dly_name
-	.rva __dly_handle
-	.rva __dly_iat
-	.rva __dly_int
-	.long 0, 0, 0
-	.section .text$dly_{tag},"xr"
-	.globl ___dly_tailmerge_{tag}
-___dly_tailmerge_{tag}:
+# What differs between the two machines: pointer size, the C symbol prefix and
+# the code of the two stubs.
+I386 = {
+    "as": "--32", "ptr": ".long", "align": 2, "c": "_",
+    "ordinal": "\t.long 0x80000000 + {ordinal}\n",
+    "name_entry": "\t.rva __dly_hint_name\n",
+    # eax holds the address table entry; the helper is stdcall and keeps
+    # everything but eax, ecx and edx, and the callee's arguments are on the stack.
+    "tailmerge": """
 	pushl %ecx
 	pushl %edx
 	pushl %eax              /* the address table entry */
@@ -131,15 +105,106 @@ ___dly_tailmerge_{tag}:
 	popl %edx
 	popl %ecx
 	jmp *%eax
+""",
+    "thunk": """
+	jmp *{imp}
+__dly_load:
+	movl ${imp}, %eax
+	jmp ___dly_tailmerge_{tag}
+""",
+}
+
+X86_64 = {
+    "as": "--64", "ptr": ".quad", "align": 3, "c": "",
+    "ordinal": "\t.quad 0x8000000000000000 + {ordinal}\n",
+    "name_entry": "\t.rva __dly_hint_name\n\t.long 0\n",
+    # rax holds the address table entry. The callee's arguments are in rcx,
+    # rdx, r8, r9 and xmm0-3: kept across the helper, which gets 32 bytes of
+    # shadow space and a stack aligned to 16 (8 on entry, 4 pushes, 0x68).
+    "tailmerge": """
+	pushq %rcx
+	pushq %rdx
+	pushq %r8
+	pushq %r9
+	subq $0x68, %rsp
+	movdqa %xmm0, 0x20(%rsp)
+	movdqa %xmm1, 0x30(%rsp)
+	movdqa %xmm2, 0x40(%rsp)
+	movdqa %xmm3, 0x50(%rsp)
+	movq %rax, %rdx         /* the address table entry */
+	leaq __DELAY_IMPORT_DESCRIPTOR_{tag}(%rip), %rcx
+	call __delayLoadHelper2
+	movdqa 0x20(%rsp), %xmm0
+	movdqa 0x30(%rsp), %xmm1
+	movdqa 0x40(%rsp), %xmm2
+	movdqa 0x50(%rsp), %xmm3
+	addq $0x68, %rsp
+	popq %r9
+	popq %r8
+	popq %rdx
+	popq %rcx
+	jmp *%rax
+""",
+    "thunk": """
+	jmp *{imp}(%rip)
+__dly_load:
+	leaq {imp}(%rip), %rax
+	jmp __dly_tailmerge_{tag}
+""",
+}
+
+
+def machine_of(tool_prefix):
+    return X86_64 if tool_prefix.startswith("x86_64") else I386
+
+
+def head_source(m, tag, dll):
+    c, ptr, align = m["c"], m["ptr"], m["align"]
+    return f"""
+	.section .rdata$dlyname_{tag},"dr"
+__dly_name:
+	.asciz "{dll}"
+	.section .data$dlyhnd_{tag},"dw"
+	.p2align {align}
+__dly_handle:
+	{ptr} 0
+	.section .data$dlyiat_{tag}_a,"dw"
+	.p2align {align}
+__dly_iat:
+	.section .data$dlyiat_{tag}_c,"dw"
+	.p2align {align}
+__dly_iat_end:
+	{ptr} 0
+	.section .rdata$dlyint_{tag}_a,"dr"
+	.p2align {align}
+__dly_int:
+	.section .rdata$dlyint_{tag}_c,"dr"
+	.p2align {align}
+__dly_int_end:
+	{ptr} 0
+	.section .rdata$dlydesc_{tag},"dr"
+	.p2align 2
+	.globl {c}__DELAY_IMPORT_DESCRIPTOR_{tag}
+{c}__DELAY_IMPORT_DESCRIPTOR_{tag}:
+	.long 1                 /* dlattrRva */
+	.rva __dly_name
+	.rva __dly_handle
+	.rva __dly_iat
+	.rva __dly_int
+	.long 0, 0, 0
+	.section .text$dly_{tag},"xr"
+	.globl {c}__dly_tailmerge_{tag}
+{c}__dly_tailmerge_{tag}:{m["tailmerge"].format(tag=tag)}
 	/* never executed: keeps the terminators through --gc-sections */
-	.long __dly_iat_end, __dly_int_end
+	{ptr} __dly_iat_end, __dly_int_end
 """
 
 
-def function_source(tag, thunk, name, ordinal):
+def function_source(m, tag, thunk, name, ordinal):
     imp = "__imp_" + thunk
+    ptr, align = m["ptr"], m["align"]
     if name is not None:
-        entry = "\t.rva __dly_hint_name\n"
+        entry = m["name_entry"]
         hint_name = f"""
 	.section .rdata$dlyhn_{tag},"dr"
 	.p2align 1
@@ -148,25 +213,21 @@ __dly_hint_name:
 	.asciz "{name}"
 """
     else:
-        entry = f"\t.long 0x80000000 + {ordinal}\n"
+        entry = m["ordinal"].format(ordinal=ordinal)
         hint_name = ""
     return f"""
 	.section .text$dly_{tag},"xr"
 	.globl {q(thunk)}
-{q(thunk)}:
-	jmp *{q(imp)}
-__dly_load:
-	movl ${q(imp)}, %eax
-	jmp ___dly_tailmerge_{tag}
+{q(thunk)}:{m["thunk"].format(imp=q(imp), tag=tag)}
 	/* never executed: keeps the name table entry through --gc-sections */
-	.long __dly_int_entry
+	{ptr} __dly_int_entry
 	.section .data$dlyiat_{tag}_b,"dw"
-	.p2align 2
+	.p2align {align}
 	.globl {q(imp)}
 {q(imp)}:
-	.long __dly_load
+	{ptr} __dly_load
 	.section .rdata$dlyint_{tag}_b,"dr"
-	.p2align 2
+	.p2align {align}
 __dly_int_entry:
 {entry}{hint_name}"""
 
@@ -188,15 +249,16 @@ def main():
 
     work = tempfile.mkdtemp(prefix=f"delay-{tag}-", dir=os.path.dirname(os.path.abspath(args.output)))
     try:
-        sources = [(f"{tag}_h", head_source(tag, args.dll))]
-        sources += [(f"{tag}_s{i:05d}", function_source(tag, *f)) for i, f in enumerate(functions)]
+        machine = machine_of(tools)
+        sources = [(f"{tag}_h", head_source(machine, tag, args.dll))]
+        sources += [(f"{tag}_s{i:05d}", function_source(machine, tag, *f)) for i, f in enumerate(functions)]
 
         def assemble(item):
             stem, text = item
             source, obj = os.path.join(work, stem + ".s"), os.path.join(work, stem + ".o")
             with open(source, "w") as f:
                 f.write(text)
-            subprocess.run([tools + "as", "--32", "-o", obj, source], check=True)
+            subprocess.run([tools + "as", machine["as"], "-o", obj, source], check=True)
             return obj
 
         with concurrent.futures.ThreadPoolExecutor(max(1, args.jobs)) as pool:

@@ -1,6 +1,27 @@
-# Shared by the scripts that run Windows programs: a ready 32-bit prefix, a
-# persistent wineserver and a display. Set WINEPREFIX, source this file and
-# call wine_env_prepare.
+# Shared by the scripts that run Windows programs: a ready prefix of the chosen
+# width, a persistent wineserver and a display. Set WINEPREFIX, source this
+# file and call wine_env_prepare <win32|win64>.
+#
+# Wine's loaders are called by path: /usr/bin/wine starts the 32-bit loader
+# whenever wine32 is installed, also where 32-bit programs cannot run.
+#   WINE        the loader for the width ("$WINE" reg ..., "$WINE" program.exe)
+#   WINESERVER  its server (the loader starts it from this variable too)
+
+wine_env_arch() {
+    case "$1" in
+        win32)
+            export WINEARCH=win32 WINE=/usr/lib/wine/wine
+            export WINESERVER=/usr/lib/wine/wineserver32
+            [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver64
+            ;;
+        win64)
+            export WINEARCH=win64 WINE=/usr/lib/wine/wine64
+            export WINESERVER=/usr/lib/wine/wineserver64
+            ;;
+        *) echo "wine-env: unknown architecture '$1'" >&2; return 1 ;;
+    esac
+    export WINELOADER="$WINE"
+}
 
 wine_env_display() {
     [ -n "${DISPLAY:-}" ] && return 0
@@ -20,16 +41,17 @@ wine_env_display() {
     i=0; while [ ! -e "/tmp/.X11-unix/X$num" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done
 }
 
-# True when a wineserver for this prefix is running.
+# True when a wineserver for this prefix is running (of either width; Debian's
+# wrapper starts wineserver64 where it is installed).
 wine_env_server_running() {
-    for pid in $(pgrep -x wineserver32 2>/dev/null; pgrep -x wineserver 2>/dev/null); do
+    for pid in $(pgrep -x wineserver64 2>/dev/null; pgrep -x wineserver32 2>/dev/null; pgrep -x wineserver 2>/dev/null); do
         { tr '\0' '\n' < "/proc/$pid/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
     done
     return 1
 }
 
 wine_env_prepare() {
-    export WINEARCH=win32
+    wine_env_arch "${1:-win64}" || return 1
     export WINEDEBUG=${WINEDEBUG:--all}
     wine_env_display
     mkdir -p "$(dirname "$WINEPREFIX")"
@@ -39,22 +61,22 @@ wine_env_prepare() {
     (
         flock 9
         if [ ! -f "$WINEPREFIX/system.reg" ]; then
-            WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+            WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot -i </dev/null >/dev/null 2>&1 9>&-
             # Without a window manager an unmanaged window hides and closes at
             # once; managed ones cost about two seconds each under Xvfb.
-            wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
-            wineserver -w 9>&-
+            "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
+            "$WINESERVER" -w 9>&-
         fi
         if ! wine_env_server_running; then
-            wineserver -p </dev/null >/dev/null 2>&1 9>&-
-            wine wineboot </dev/null >/dev/null 2>&1 9>&-
+            "$WINESERVER" -p </dev/null >/dev/null 2>&1 9>&-
+            "$WINE" wineboot </dev/null >/dev/null 2>&1 9>&-
         fi
     ) 9>"$WINEPREFIX.lock"
 }
 
 # Stops the prefix's server and its display (end of a test run).
 wine_env_stop() {
-    wineserver -k >/dev/null 2>&1 || true
+    [ -n "${WINESERVER:-}" ] && "$WINESERVER" -k >/dev/null 2>&1 || true
     if [ -f "$WINEPREFIX.xvfb" ]; then
         kill "$(cut -d' ' -f1 "$WINEPREFIX.xvfb")" 2>/dev/null || true
         rm -f "$WINEPREFIX.xvfb"

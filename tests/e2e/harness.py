@@ -1,9 +1,12 @@
 """End-to-end harness: runs the real Windows programs under Wine.
 
 Where things come from
+  BOOTSTRAP_ARCH     win64 (default: runs on every machine) or win32 (where the
+                     machine runs 32-bit programs): the width of the programs,
+                     of Wine's loader and of the prefix
   BOOTSTRAP_BIN      folder with bootstrapper.exe, stamp.exe, watcher.exe and
-                     wintool.exe (default: build/win32/bin)
-  E2E_DIR            work folder (default: build/e2e): the prefix template
+                     wintool.exe (default: build/<arch>/bin)
+  E2E_DIR            work folder (default: build/e2e/<arch>): the prefix template
                      (template/, rebuilt when missing or made by another Wine or
                      recipe) and one run folder per scenario (runs/<session>/<test>/,
                      kept when the test failed or E2E_KEEP=1)
@@ -43,6 +46,8 @@ Scenario (all paths of programs inside the prefix are Windows paths)
   atom(action, name) -> bool  "add" / "find" / "delete" a global atom
   windows_version() -> {"major":..,"minor":..,"build":..,"platform":..}
   reg_add(key, name, value, kind="REG_SZ")
+  registry_views()            (64, 32) in a 64-bit prefix, (None,) in a 32-bit one:
+                              what reg's /reg:NN may name
   screenshot(name) -> Path    PNG of the whole screen in the run folder
   grab(rect) -> bytes         raw RGB pixels of a screen rectangle [l, t, r, b]
   run_dir, prefix, env        the run folder, the prefix (its drive_c is C:), the
@@ -95,6 +100,16 @@ import time
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
+
+# The width of every program a scenario runs. Wine's loaders are called by
+# path: /usr/bin/wine picks the 32-bit one whenever wine32 is installed.
+ARCH = os.environ.get("BOOTSTRAP_ARCH", "win64")
+if ARCH not in ("win32", "win64"):
+    raise RuntimeError(f"BOOTSTRAP_ARCH is win32 or win64, not {ARCH!r}")
+WINE = "/usr/lib/wine/wine64" if ARCH == "win64" else "/usr/lib/wine/wine"
+WINESERVER = "/usr/lib/wine/wineserver64" if ARCH == "win64" else "/usr/lib/wine/wineserver32"
+if not os.access(WINESERVER, os.X_OK):
+    WINESERVER = "/usr/lib/wine/wineserver64"
 
 # What the shipped string table holds; a scenario overrides what it needs.
 DEFAULT_SETTINGS = {
@@ -303,8 +318,9 @@ class WineSession:
     """The session's display and prefix template."""
 
     def __init__(self):
-        self.bin_dir = Path(os.environ.get("BOOTSTRAP_BIN", REPO / "build" / "win32" / "bin")).resolve()
-        self.work_dir = Path(os.environ.get("E2E_DIR", REPO / "build" / "e2e")).resolve()
+        self.arch = ARCH
+        self.bin_dir = Path(os.environ.get("BOOTSTRAP_BIN", REPO / "build" / ARCH / "bin")).resolve()
+        self.work_dir = Path(os.environ.get("E2E_DIR", REPO / "build" / "e2e" / ARCH)).resolve()
         self.template = self.work_dir / "template"
         self.runs_dir = self.work_dir / "runs" / str(os.getpid())
         self.display = None
@@ -332,13 +348,14 @@ class WineSession:
     def program(self, name: str) -> Path:
         path = self.bin_dir / name
         if not path.is_file():
-            raise FileNotFoundError(f"{path} is missing: build the win32 preset "
-                                    f"(cmake --build --preset win32) or set BOOTSTRAP_BIN")
+            raise FileNotFoundError(f"{path} is missing: build the {ARCH} preset "
+                                    f"(cmake --build --preset {ARCH}) or set BOOTSTRAP_BIN")
         return path
 
     def base_env(self, prefix: Path) -> dict:
         env = {k: v for k, v in os.environ.items() if not k.startswith("WINE")}
-        env.update(WINEPREFIX=str(prefix), WINEARCH="win32", DISPLAY=self.display,
+        env.update(WINEPREFIX=str(prefix), WINEARCH=ARCH, WINELOADER=WINE, WINESERVER=WINESERVER,
+                   DISPLAY=self.display,
                    WINEDEBUG=os.environ.get("E2E_WINEDEBUG", "-all"),
                    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
         return env
@@ -357,8 +374,8 @@ class WineSession:
         self.display = ":" + number
 
     def _template_id(self) -> str:
-        version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
-        return f"{version} recipe {TEMPLATE_RECIPE}\n"
+        version = subprocess.run([WINE, "--version"], capture_output=True, text=True).stdout.strip()
+        return f"{version} {ARCH} recipe {TEMPLATE_RECIPE}\n"
 
     def _ensure_template(self):
         self.work_dir.mkdir(parents=True, exist_ok=True)
@@ -412,14 +429,14 @@ class WineSession:
             subprocess.run(command, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=300, check=True)
 
-        run("wineboot", "-i")
+        run(WINE, "wineboot", "-i")
         # Unmanaged windows: with no window manager on the display Wine then
         # draws the caption itself, so screenshots show it.
-        run("wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+        run(WINE, "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f")
         # A crash ends the program instead of opening the debugger's dialog.
-        run("wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
+        run(WINE, "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
             "/t", "REG_DWORD", "/d", "0", "/f")
-        run("wineserver", "-w")
+        run(WINESERVER, "-w")
         # Debian's Wine names the server's temporary folder in the prefix; each
         # clone must get its own.
         (prefix / "wineserver").unlink(missing_ok=True)
@@ -487,7 +504,7 @@ class Scenario:
     def _ensure_server(self):
         if self._server is not None:
             return
-        self._server = subprocess.Popen(["wineserver", "-f", "-p"], env=self.env, stdin=subprocess.DEVNULL,
+        self._server = subprocess.Popen([WINESERVER, "-f", "-p"], env=self.env, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                         start_new_session=True)
         poll(lambda: self._server.poll() is not None or self._server_socket().exists(), 20, "the wineserver")
@@ -503,7 +520,7 @@ class Scenario:
         for process in reversed(self.processes):
             process.stop()
         if self._server is not None:
-            subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,
+            subprocess.run([WINESERVER, "-k"], env=self.env, stdin=subprocess.DEVNULL,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
             try:
                 self._server.wait(20)
@@ -523,13 +540,13 @@ class Scenario:
 
     def _command(self, program) -> list[str]:
         if isinstance(program, Program):
-            return ["wine", program.windows]
+            return [WINE, program.windows]
         name = str(program)
         if "\\" in name or ":" in name:
-            return ["wine", name]
+            return [WINE, name]
         if name in OUR_PROGRAMS or (self.session.bin_dir / name).is_file():
-            return ["wine", str(self.session.program(name))]
-        return ["wine", name]  # one of Wine's own programs (reg, cmd, msiexec ...)
+            return [WINE, str(self.session.program(name))]
+        return [WINE, name]  # one of Wine's own programs (reg, cmd, msiexec ...)
 
     def start(self, program, *args, label: str | None = None) -> Process:
         self._ensure_server()
@@ -599,10 +616,10 @@ class Scenario:
                 report.write(f"{process.label}: Unix pid {process.pid}, still running at "
                              f"{time.strftime('%H:%M:%S')}\n")
                 watcher = str(self.session.bin_dir / "watcher.exe")
-                self._diagnostic(report, "top-level windows (watcher windows)", ["wine", watcher, "windows"])
-                self._diagnostic(report, "visible dialogs (watcher dialogs)", ["wine", watcher, "dialogs"])
+                self._diagnostic(report, "top-level windows (watcher windows)", [WINE, watcher, "windows"])
+                self._diagnostic(report, "visible dialogs (watcher dialogs)", [WINE, watcher, "dialogs"])
                 report.write(f"\n== Unix threads of pid {process.pid}\n{_unix_threads(process.pid)}")
-                backtraces = self._diagnostic(report, "winedbg bt all", ["winedbg", "--command", "bt all"],
+                backtraces = self._diagnostic(report, "winedbg bt all", [WINE, "winedbg", "--command", "bt all"],
                                               timeout=90)
                 image = _image_name(process.label)
                 if f"\\{image}):".lower() not in backtraces.lower() and shutil.which("gdb") and process.running():
@@ -656,6 +673,10 @@ class Scenario:
         code, output = self.run("wintool.exe", "version")
         assert code == 0, output
         return json.loads(output)
+
+    def registry_views(self) -> tuple:
+        """The views a reg command can name here: 64 and 32 in a 64-bit prefix, only the one (None) in a 32-bit one."""
+        return (64, 32) if ARCH == "win64" else (None,)
 
     def reg_add(self, key: str, name: str, value, kind: str = "REG_SZ"):
         code, output = self.run("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")

@@ -113,8 +113,9 @@ def preinstall(scenario, *versions: str):
 
 
 def installed(scenario, product_code: str) -> bool:
-    code, _ = scenario.run("reg", "query", f"{UNINSTALL_KEY}\\{product_code}")
-    return code == 0
+    """Whether the product's uninstall key is there, in either registry view."""
+    return any(scenario.run("reg", "query", f"{UNINSTALL_KEY}\\{product_code}", *([f"/reg:{view}"] if view else []))[0]
+               == 0 for view in scenario.registry_views())
 
 
 def run_release(scenario, folder: Path, settings=None, answers=None, timeout=120):

@@ -64,8 +64,9 @@ def install_package(scenario, name: str):
     assert installed_version(scenario, package(scenario, name).product_code) == package(scenario, name).version
 
 
-def reg_value(scenario, key: str, name: str) -> str | None:
-    code, output = scenario.run("reg", "query", key, "/v", name)
+def reg_value(scenario, key: str, name: str, view: int | None = None) -> str | None:
+    """A value's data as reg prints it; view 32 or 64 names the registry view."""
+    code, output = scenario.run("reg", "query", key, "/v", name, *([f"/reg:{view}"] if view else []))
     if code != 0:
         return None
     for line in output.splitlines():
@@ -75,9 +76,19 @@ def reg_value(scenario, key: str, name: str) -> str | None:
     return None
 
 
+def uninstall_value(scenario, product_code: str, name: str) -> str | None:
+    """A value of the product's uninstall key below HKLM (Wine writes it there even per user), in
+    whichever registry view the package registered it: a 32-bit package in the 32-bit one."""
+    for view in scenario.registry_views():
+        value = reg_value(scenario, UNINSTALL + product_code, name, view)
+        if value is not None:
+            return value
+    return None
+
+
 def installed_version(scenario, product_code: str) -> str | None:
-    """DisplayVersion of the product's uninstall key (Wine writes it below HKLM even per user)."""
-    return reg_value(scenario, UNINSTALL + product_code, "DisplayVersion")
+    """DisplayVersion of the product's uninstall key."""
+    return uninstall_value(scenario, product_code, "DisplayVersion")
 
 
 def local_app_data(scenario) -> Path:

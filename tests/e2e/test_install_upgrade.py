@@ -3,7 +3,7 @@ built by wixl, Wine's real Windows Installer and a site on 127.0.0.1."""
 
 from test_install_support import (CAPTION, CURRENT, OLDER, OLDEST, PRODUCT_CODE, addin_folder, install_package,
                                   installed_version, manifest_msi, package, pipeline_boxes, reg_value,
-                                  release_notes, run_bootstrapper, site, UNINSTALL)
+                                  release_notes, run_bootstrapper, site, uninstall_value, UNINSTALL)
 
 __all__ = ["site"]  # the fixture, used by name
 
@@ -21,7 +21,7 @@ def test_a_first_installation_installs_fills_the_manifest_and_records_the_locati
     assert release_notes(scenario) == "Talvoro Sample Add-in 2.2.15"
     folder = addin_folder(scenario)
     assert manifest_msi(folder) == expected_manifest(url)
-    location = reg_value(scenario, UNINSTALL + PRODUCT_CODE, "InstallLocation")
+    location = uninstall_value(scenario, PRODUCT_CODE, "InstallLocation")
     assert location.rstrip("\\").lower().endswith("\\appdata\\local\\talvoro sample add-in"), location
 
 
@@ -92,4 +92,4 @@ def test_a_per_user_product_without_a_per_user_uninstall_key_records_no_location
     assert manifest_msi(addin_folder(scenario)) == expected_manifest(url)
     user_key = UNINSTALL.replace("HKLM", "HKCU", 1) + PRODUCT_CODE
     assert reg_value(scenario, user_key, "InstallLocation") is None, "the missing key is not created"
-    assert reg_value(scenario, UNINSTALL + PRODUCT_CODE, "InstallLocation") == "", "the machine's key is not touched"
+    assert uninstall_value(scenario, PRODUCT_CODE, "InstallLocation") == "", "the machine's key is not touched"

@@ -4,9 +4,9 @@
 # installed as system32\mscoree.dll ("--framework-only": only the registry root
 # and version folders, Wine's own mscoree stays). The clone's wineserver and
 # display are stopped when the program ends.
-#   run_in_standin_prefix.sh <dll | --framework-only> <program.exe> [arguments]
+#   run_in_standin_prefix.sh <win32|win64> <dll | --framework-only> <program.exe> [arguments]
 set -eu
-dll="$1"; exe="$2"; shift 2
+arch="$1"; dll="$2"; exe="$3"; shift 3
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 build=$(cd "$(dirname "$exe")/.." && pwd)
@@ -16,12 +16,12 @@ name=$(basename "$exe" .exe)
 WINEPREFIX="$build/wineprefix"
 export WINEPREFIX
 . "$root/scripts/lib/wine-env.sh"
-wine_env_prepare
+wine_env_prepare "$arch"
 base="$WINEPREFIX"
 
 prefix="$build/standin-prefixes/$name"
 # A run that was killed (a test timeout) may have left its server behind.
-if [ -d "$prefix" ]; then WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true; fi
+if [ -d "$prefix" ]; then WINEPREFIX="$prefix" "$WINESERVER" -k >/dev/null 2>&1 || true; fi
 rm -rf "$prefix"
 mkdir -p "$prefix"
 cp -al "$base/." "$prefix"
@@ -40,7 +40,7 @@ export WINEPREFIX
 export WINEDLLOVERRIDES="mshtml="
 trap wine_env_stop EXIT
 trap "exit 1" INT TERM
-wine_env_prepare
+wine_env_prepare "$arch"
 status=0
-wine "$exe" "$@" || status=$?
+"$WINE" "$exe" "$@" || status=$?
 exit $status

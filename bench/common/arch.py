@@ -1,0 +1,28 @@
+"""The width a benchmark runs at: BENCH_ARCH, win32 (the shipped program) or
+win64; scripts/bench picks win32 where this machine runs 32-bit programs."""
+
+import os
+from pathlib import Path
+
+ARCH = os.environ.get("BENCH_ARCH", "win32")
+if ARCH not in ("win32", "win64"):
+    raise SystemExit(f"BENCH_ARCH is win32 or win64, not {ARCH!r}")
+# Wine's loaders by path: /usr/bin/wine picks the 32-bit one whenever wine32 is installed.
+WINE = "/usr/lib/wine/wine64" if ARCH == "win64" else "/usr/lib/wine/wine"
+WINESERVER = "/usr/lib/wine/wineserver64" if ARCH == "win64" else "/usr/lib/wine/wineserver32"
+if not os.access(WINESERVER, os.X_OK):
+    WINESERVER = "/usr/lib/wine/wineserver64"
+
+
+def wine_env() -> dict:
+    """What every Wine command of the benchmark gets: the loader and server of its width."""
+    return {"WINEARCH": ARCH, "WINELOADER": WINE, "WINESERVER": WINESERVER}
+
+
+def build_dir(root: Path) -> Path:
+    return Path(os.environ.get("BENCH_BUILD", root / "build" / ARCH)).resolve()
+
+
+def announce(bench: str):
+    """The BENCH line that says which program width the figures are for."""
+    print(f"BENCH {bench}_architecture {64 if ARCH == 'win64' else 32} bit", flush=True)
