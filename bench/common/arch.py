@@ -9,9 +9,8 @@ if ARCH not in ("win32", "win64"):
     raise SystemExit(f"BENCH_ARCH is win32 or win64, not {ARCH!r}")
 # Wine's loaders by path: /usr/bin/wine picks the 32-bit one whenever wine32 is installed.
 WINE = "/usr/lib/wine/wine64" if ARCH == "win64" else "/usr/lib/wine/wine"
-WINESERVER = "/usr/lib/wine/wineserver64" if ARCH == "win64" else "/usr/lib/wine/wineserver32"
-if not os.access(WINESERVER, os.X_OK):
-    WINESERVER = "/usr/lib/wine/wineserver64"
+# The server the loaders start by themselves; it serves both widths.
+WINESERVER = "/usr/lib/wine/wineserver"
 
 
 def wine_env() -> dict:

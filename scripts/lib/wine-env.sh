@@ -5,22 +5,16 @@
 # Wine's loaders are called by path: /usr/bin/wine starts the 32-bit loader
 # whenever wine32 is installed, also where 32-bit programs cannot run.
 #   WINE        the loader for the width ("$WINE" reg ..., "$WINE" program.exe)
-#   WINESERVER  its server (the loader starts it from this variable too)
+#   WINESERVER  the server: the one the loaders start by themselves, which
+#               serves both widths (wineserver64 wherever it is installed)
 
 wine_env_arch() {
     case "$1" in
-        win32)
-            export WINEARCH=win32 WINE=/usr/lib/wine/wine
-            export WINESERVER=/usr/lib/wine/wineserver32
-            [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver64
-            ;;
-        win64)
-            export WINEARCH=win64 WINE=/usr/lib/wine/wine64
-            export WINESERVER=/usr/lib/wine/wineserver64
-            ;;
+        win32) export WINEARCH=win32 WINE=/usr/lib/wine/wine ;;
+        win64) export WINEARCH=win64 WINE=/usr/lib/wine/wine64 ;;
         *) echo "wine-env: unknown architecture '$1'" >&2; return 1 ;;
     esac
-    export WINELOADER="$WINE"
+    export WINELOADER="$WINE" WINESERVER=/usr/lib/wine/wineserver
 }
 
 wine_env_display() {
@@ -68,7 +62,9 @@ wine_env_prepare() {
             "$WINESERVER" -w 9>&-
         fi
         if ! wine_env_server_running; then
-            "$WINESERVER" -p </dev/null >/dev/null 2>&1 9>&-
+            # Fails when a server that was ending still holds the prefix; the
+            # loader then starts one by itself.
+            "$WINESERVER" -p </dev/null >/dev/null 2>&1 9>&- || true
             "$WINE" wineboot </dev/null >/dev/null 2>&1 9>&-
         fi
     ) 9>"$WINEPREFIX.lock"

@@ -107,9 +107,8 @@ ARCH = os.environ.get("BOOTSTRAP_ARCH", "win64")
 if ARCH not in ("win32", "win64"):
     raise RuntimeError(f"BOOTSTRAP_ARCH is win32 or win64, not {ARCH!r}")
 WINE = "/usr/lib/wine/wine64" if ARCH == "win64" else "/usr/lib/wine/wine"
-WINESERVER = "/usr/lib/wine/wineserver64" if ARCH == "win64" else "/usr/lib/wine/wineserver32"
-if not os.access(WINESERVER, os.X_OK):
-    WINESERVER = "/usr/lib/wine/wineserver64"
+# The server the loaders start by themselves; it serves both widths.
+WINESERVER = "/usr/lib/wine/wineserver"
 
 # What the shipped string table holds; a scenario overrides what it needs.
 DEFAULT_SETTINGS = {
