@@ -7,28 +7,32 @@
 #include <cwchar>
 #include <vector>
 
+#include "base/registry_view.h"
 #include "base/unique_any.h"
 #include "install/split_list.h"
+#include "product/uninstall_key.h"
 
 namespace {
 
-const wchar_t uninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-// A value's data as text, whatever its type; empty when the key or value is missing.
-std::wstring readValueText(HKEY root, const std::wstring& key, const wchar_t* name, REGSAM view, DWORD* typeOut) {
-    base::unique_hkey handle;
-    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, handle.put()) != ERROR_SUCCESS) return std::wstring();
+// A value's data as text, whatever its type; empty when the value is missing.
+std::wstring readValueText(HKEY key, const wchar_t* name, DWORD* typeOut) {
     DWORD type = 0;
     DWORD size = 0;
-    if (::RegQueryValueExW(handle.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0)
+    if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0)
         return std::wstring();
     std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, L'\0');
     size = static_cast<DWORD>((data.size() - 1) * sizeof(wchar_t));
-    if (::RegQueryValueExW(handle.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
-        ERROR_SUCCESS)
+    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
         return std::wstring();
     if (typeOut) *typeOut = type;
     return std::wstring(data.data(), wcsnlen(data.data(), data.size()));
+}
+
+std::wstring installLocationUnder(HKEY root, const std::wstring& productCode) {
+    base::unique_hkey key;
+    REGSAM view = 0;
+    if (!openUninstallKey(root, productCode, KEY_QUERY_VALUE, key, view)) return std::wstring();
+    return readValueText(key.get(), L"InstallLocation", nullptr);
 }
 
 bool isRegistryKeyPath(const std::wstring& path) {
@@ -38,9 +42,8 @@ bool isRegistryKeyPath(const std::wstring& path) {
 }  // namespace
 
 std::wstring GetInstallLocation(const std::wstring& productCode) {
-    const std::wstring key = uninstallKey + productCode;
-    std::wstring location = readValueText(HKEY_CURRENT_USER, key, L"InstallLocation", 0, nullptr);
-    if (location.empty()) location = readValueText(HKEY_LOCAL_MACHINE, key, L"InstallLocation", 0, nullptr);
+    std::wstring location = installLocationUnder(HKEY_CURRENT_USER, productCode);
+    if (location.empty()) location = installLocationUnder(HKEY_LOCAL_MACHINE, productCode);
     return location;
 }
 
@@ -59,9 +62,13 @@ std::wstring ReadRegistryKeyPath(const std::wstring& keyPath) {
         case L'3': root = HKEY_USERS; break;
         default: return std::wstring();
     }
-    if (rootCode[0] == L'2') {
-        view = KEY_WOW64_64KEY;
-    } else if (rootCode[0] != L'0') {
+    // The installer writes a 32-bit component's key path in the 32-bit view and
+    // a 64-bit one's in the 64-bit view, whatever the width of this program.
+    if (rootCode[0] == L'0') {
+        view = base::registryView(KEY_WOW64_32KEY);
+    } else if (rootCode[0] == L'2') {
+        view = base::registryView(KEY_WOW64_64KEY);
+    } else {
         return std::wstring();
     }
 
@@ -74,8 +81,11 @@ std::wstring ReadRegistryKeyPath(const std::wstring& keyPath) {
     if (forward != std::wstring::npos) name = name.substr(forward + 1);
     if (!key.empty() && key[0] == L'\\') key.erase(0, 1);
 
+    base::unique_hkey handle;
+    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, handle.put()) != ERROR_SUCCESS)
+        return std::wstring();
     DWORD type = REG_NONE;
-    std::wstring value = readValueText(root, key, name.c_str(), view, &type);
+    std::wstring value = readValueText(handle.get(), name.c_str(), &type);
     return type == REG_SZ ? value : std::wstring();
 }
 

@@ -8,6 +8,7 @@
 
 #include "base/unique_any.h"
 #include "product/combine.h"
+#include "product/uninstall_key.h"
 #include "xml/xml_document.h"
 
 const wchar_t loaderManifestName[] = L"kvlloader.dll.manifest";
@@ -16,7 +17,6 @@ namespace {
 
 const wchar_t msiSection[] =
     L"<msi>\r\n    <installationUrl/>\r\n    <language/>\r\n    <version/>\r\n    <productCode/>\r\n  </msi>";
-const wchar_t uninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 struct ManifestField {
     const wchar_t* element;
@@ -157,23 +157,24 @@ bool updateLoaderManifest(const LoaderManifestValues& values, const std::wstring
 
 bool recordInstallLocation(const std::wstring& productCode, bool perUser, const std::wstring& folder) {
     HKEY root = perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-    const std::wstring keyName = uninstallKey + productCode;
+    const std::wstring keyName = uninstallKeyName(productCode);
+    // Found once; the writes and the check below stay in the view that holds it.
+    REGSAM view = 0;
     {
         base::unique_hkey key;
+        if (!openUninstallKey(root, productCode, KEY_READ, key, view)) return false;
         std::wstring existing;
-        if (::RegOpenKeyExW(root, keyName.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS &&
-            readLocation(key.get(), existing) && !existing.empty())
-            return true;  // an existing location is never replaced
+        if (readLocation(key.get(), existing) && !existing.empty()) return true;  // never replaced
     }
     {
         base::unique_hkey key;
-        if (::RegOpenKeyExW(root, keyName.c_str(), 0, KEY_WRITE, key.put()) == ERROR_SUCCESS) {
+        if (::RegOpenKeyExW(root, keyName.c_str(), 0, KEY_SET_VALUE | view, key.put()) == ERROR_SUCCESS) {
             ::RegSetValueExW(key.get(), L"InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
                              static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
         }
     }
     base::unique_hkey key;
     std::wstring location;
-    return ::RegOpenKeyExW(root, keyName.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS &&
+    return ::RegOpenKeyExW(root, keyName.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS &&
            readLocation(key.get(), location) && location == folder;
 }

@@ -22,8 +22,8 @@ extern const wchar_t loaderManifestName[];  // "kvlloader.dll.manifest"
 bool updateLoaderManifest(const LoaderManifestValues& values, const std::wstring& folder, std::wstring& errorText);
 
 // Writes folder as "InstallLocation" of the product's existing uninstall key
-// (HKEY_CURRENT_USER when perUser, else HKEY_LOCAL_MACHINE) unless a non-empty
-// location is there already; never creates the key. True when the key then
+// (HKEY_CURRENT_USER when perUser, else HKEY_LOCAL_MACHINE; in whichever registry
+// view holds it) unless a non-empty location is there already; never creates the key. True when the key then
 // names folder, or already named a location.
 bool recordInstallLocation(const std::wstring& productCode, bool perUser, const std::wstring& folder);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/registry_view.h"
 #include "install_test_support.h"
 
 using namespace installtest;
@@ -29,17 +30,37 @@ TEST(GetInstallLocation, CurrentUserFirstThenLocalMachineWhateverTheValueType) {
     EXPECT_EQ(GetInstallLocation(product), L"");
 }
 
+// A 32-bit and a 64-bit package each registered the product in its own view,
+// which the program finds whatever its own width. A 32-bit prefix has one view.
+TEST(GetInstallLocation, FindsTheUninstallKeyInEitherRegistryView) {
+    const bool twoViews = base::systemHasRegistryViews();
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        const REGSAM other = view == KEY_WOW64_32KEY ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+        ScratchKey machine(HKEY_LOCAL_MACHINE, uninstall, view);
+        const std::wstring folder = view == KEY_WOW64_32KEY ? L"C:\\Program Files (x86)\\Add-in\\"
+                                                            : L"C:\\Program Files\\Add-in\\";
+        machine.set(L"InstallLocation", folder);
+        if (twoViews) {
+            ASSERT_FALSE(keyExists(HKEY_LOCAL_MACHINE, uninstall, other)) << "the views are apart";
+        }
+        EXPECT_EQ(GetInstallLocation(product), folder);
+    }
+}
+
 TEST(ReadRegistryKeyPath, OpensTheRootTheKeyPathNames) {
     ScratchKey user(HKEY_CURRENT_USER, L"Software\\Talvoro Test\\Loader");
     user.set(L"Path", L"C:\\Per User\\");
     user.set(L"Number", L"7", REG_EXPAND_SZ);
-    ScratchKey machine(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Talvoro Test\\Loader");
-    machine.set(L"Path", L"C:\\Per Machine\\");
+    // 02 names the 32-bit view, 22 the 64-bit view, whatever this program's width.
+    ScratchKey wide(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Talvoro Test\\Loader", KEY_WOW64_64KEY);
+    wide.set(L"Path", L"C:\\64-bit\\");
+    ScratchKey narrow(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Talvoro Test\\Loader", KEY_WOW64_32KEY);
+    narrow.set(L"Path", L"C:\\32-bit\\");  // with one view only, this replaces the value above
 
     EXPECT_EQ(ReadRegistryKeyPath(L"01:\\Software\\Talvoro Test\\Loader\\Path"), L"C:\\Per User\\");
-    EXPECT_EQ(ReadRegistryKeyPath(L"02:\\SOFTWARE\\Talvoro Test\\Loader\\Path"), L"C:\\Per Machine\\")
-        << "a per-machine loader is read from HKEY_LOCAL_MACHINE";
-    EXPECT_EQ(ReadRegistryKeyPath(L"22:\\SOFTWARE\\Talvoro Test\\Loader\\Path"), L"C:\\Per Machine\\");
+    EXPECT_EQ(ReadRegistryKeyPath(L"02:\\SOFTWARE\\Talvoro Test\\Loader\\Path"), L"C:\\32-bit\\");
+    EXPECT_EQ(ReadRegistryKeyPath(L"22:\\SOFTWARE\\Talvoro Test\\Loader\\Path"),
+              base::systemHasRegistryViews() ? L"C:\\64-bit\\" : L"C:\\32-bit\\");
     EXPECT_EQ(ReadRegistryKeyPath(L"01:\\Software\\Talvoro Test\\Loader\\dir/Path"), L"C:\\Per User\\")
         << "the value name is what follows the last slash";
     EXPECT_EQ(ReadRegistryKeyPath(L"01:Software\\Talvoro Test\\Loader\\Path"), L"C:\\Per User\\");

@@ -152,13 +152,19 @@ std::wstring messageBoxText(HWND box) {
     return text;
 }
 
-ScratchKey::ScratchKey(HKEY root, const std::wstring& name) : root_(root), name_(name) {
-    ::RegCreateKeyExW(root, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(), nullptr);
+ScratchKey::ScratchKey(HKEY root, const std::wstring& name, REGSAM view) : root_(root), name_(name), view_(view) {
+    ::RegCreateKeyExW(root, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, key_.put(), nullptr);
 }
 
 ScratchKey::~ScratchKey() {
+    if (key_) ::RegDeleteTreeW(key_.get(), nullptr);  // its values (and any subkeys), then the key itself
     key_.reset();
-    ::RegDeleteTreeW(root_, name_.c_str());
+    ::RegDeleteKeyExW(root_, name_.c_str(), view_, 0);
+}
+
+bool keyExists(HKEY root, const std::wstring& name, REGSAM view) {
+    base::unique_hkey key;
+    return ::RegOpenKeyExW(root, name.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
 }
 
 void ScratchKey::set(const wchar_t* value, const std::wstring& data, DWORD type) {

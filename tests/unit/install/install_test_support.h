@@ -65,17 +65,22 @@ bool waitFor(const std::function<bool()>& check, DWORD timeoutMs = 30000);
 HWND findMessageBox(const std::wstring& caption);
 std::wstring messageBoxText(HWND box);
 
-// HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE key removed (with its values) at the end.
+// HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE key, in the registry view given
+// (KEY_WOW64_32KEY, KEY_WOW64_64KEY or 0), removed with its values at the end.
 class ScratchKey {
 public:
-    ScratchKey(HKEY root, const std::wstring& name);
+    ScratchKey(HKEY root, const std::wstring& name, REGSAM view = 0);
     ~ScratchKey();
     void set(const wchar_t* value, const std::wstring& data, DWORD type = REG_SZ);
 
 private:
     HKEY root_;
     std::wstring name_;
+    REGSAM view_;
     base::unique_hkey key_;
 };
+
+// Whether the key exists in that registry view.
+bool keyExists(HKEY root, const std::wstring& name, REGSAM view);
 
 }  // namespace installtest

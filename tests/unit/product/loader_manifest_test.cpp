@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "base/registry_view.h"
 #include "base/unique_any.h"
 #include "xml/xml_document.h"
 
@@ -72,13 +73,17 @@ const char filledSection[] =
     "    <version>2.2.015</version>\r\n"
     "    <productCode>{0F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0}</productCode>\r\n";
 
-// The uninstall key of the test product under HKEY_CURRENT_USER, removed at the end.
+// The uninstall key of the test product (under HKEY_CURRENT_USER unless told
+// otherwise, in the registry view given), removed at the end.
 class UninstallKey {
 public:
-    UninstallKey() { ::RegCreateKeyExW(HKEY_CURRENT_USER, uninstallKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(), nullptr); }
+    explicit UninstallKey(HKEY root = HKEY_CURRENT_USER, REGSAM view = 0) : root_(root), view_(view) {
+        ::RegCreateKeyExW(root, uninstallKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, key_.put(),
+                          nullptr);
+    }
     ~UninstallKey() {
         key_.reset();
-        ::RegDeleteKeyW(HKEY_CURRENT_USER, uninstallKey.c_str());
+        ::RegDeleteKeyExW(root_, uninstallKey.c_str(), view_, 0);
     }
     void set(const std::wstring& location) {
         ::RegSetValueExW(key_.get(), L"InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(location.c_str()),
@@ -95,12 +100,14 @@ public:
     }
 
 private:
+    HKEY root_;
+    REGSAM view_;
     base::unique_hkey key_;
 };
 
-bool uninstallKeyExists() {
+bool uninstallKeyExists(HKEY root = HKEY_CURRENT_USER, REGSAM view = 0) {
     base::unique_hkey key;
-    return ::RegOpenKeyExW(HKEY_CURRENT_USER, uninstallKey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+    return ::RegOpenKeyExW(root, uninstallKey.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -224,4 +231,19 @@ TEST(RecordInstallLocation, WritesAMissingLocationButNeverReplacesOneNorCreatesT
 
     EXPECT_TRUE(recordInstallLocation(testProductCode, true, L"C:\\elsewhere"));
     EXPECT_EQ(key.location(), L"C:\\addin") << "an existing location is never replaced";
+}
+
+// A per-machine product registered by a 32-bit or a 64-bit package gets the
+// location in the view that holds its key, and no key appears in the other.
+TEST(RecordInstallLocation, WritesIntoTheRegistryViewThatHoldsTheKey) {
+    const bool twoViews = base::systemHasRegistryViews();
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        const REGSAM other = view == KEY_WOW64_32KEY ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+        UninstallKey key(HKEY_LOCAL_MACHINE, view);
+        EXPECT_TRUE(recordInstallLocation(testProductCode, false, L"C:\\Program Files\\Add-in")) << view;
+        EXPECT_EQ(key.location(), L"C:\\Program Files\\Add-in") << view;
+        if (twoViews) {
+            EXPECT_FALSE(uninstallKeyExists(HKEY_LOCAL_MACHINE, other)) << view;
+        }
+    }
 }

@@ -1,0 +1,40 @@
+#pragma once
+// Registry views. On 64-bit Windows, HKEY_LOCAL_MACHINE\SOFTWARE (and a few
+// other keys) has a 64-bit and a 32-bit view (Wow6432Node); KEY_WOW64_64KEY and
+// KEY_WOW64_32KEY open one of them whatever the width of the process.
+#include <windows.h>
+
+namespace base {
+
+#ifdef _WIN64
+constexpr REGSAM ownRegistryView = KEY_WOW64_64KEY;
+constexpr REGSAM otherRegistryView = KEY_WOW64_32KEY;
+#else
+constexpr REGSAM ownRegistryView = KEY_WOW64_32KEY;
+constexpr REGSAM otherRegistryView = KEY_WOW64_64KEY;
+#endif
+
+// Whether this system has two views: always for a 64-bit process, for a 32-bit
+// one only when it runs on 64-bit Windows.
+inline bool systemHasRegistryViews() {
+#ifdef _WIN64
+    return true;
+#else
+    static const bool wow64 = [] {
+        // Looked up, not imported: Windows 2000 and XP before SP2 lack it.
+        using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
+        HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+        auto isWow64 = reinterpret_cast<IsWow64ProcessFunction>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(kernel, "IsWow64Process")));
+        BOOL result = FALSE;
+        return isWow64 != nullptr && isWow64(::GetCurrentProcess(), &result) && result;
+    }();
+    return wow64;
+#endif
+}
+
+// The view flag to pass to the registry: none where there is only one view,
+// since Windows 2000 refuses the flags (32-bit XP and later ignore them).
+inline REGSAM registryView(REGSAM view) { return systemHasRegistryViews() ? view : 0; }
+
+}  // namespace base
