@@ -120,13 +120,16 @@ struct _ObjectHandle : IDispatch {
 // mscorlib's _AppDomain: an IUnknown interface that repeats the IDispatch
 // methods as ordinary slots, then the members of System.AppDomain. Interface
 // pointers of types this program never touches are declared as IUnknown*.
+// The repeated IDispatch slots take their pointers as managed IntPtr values,
+// which are as wide as a pointer: LONG_PTR, not LONG, or a 64-bit build would
+// cut them.
 struct _AppDomain : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetTypeInfoCount(ULONG* count) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(ULONG index, ULONG localeId, LONG typeInfo) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(GUID* riid, LONG names, ULONG count, ULONG localeId,
-                                                    LONG dispIds) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Invoke(ULONG dispId, GUID* riid, ULONG localeId, SHORT flags, LONG params,
-                                             LONG result, LONG exceptionInfo, LONG argumentError) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(ULONG index, ULONG localeId, LONG_PTR typeInfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(GUID* riid, LONG_PTR names, ULONG count, ULONG localeId,
+                                                    LONG_PTR dispIds) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Invoke(ULONG dispId, GUID* riid, ULONG localeId, SHORT flags, LONG_PTR params,
+                                             LONG_PTR result, LONG_PTR exceptionInfo, LONG_PTR argumentError) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_ToString(BSTR* value) = 0;
     virtual HRESULT STDMETHODCALLTYPE Equals(VARIANT other, VARIANT_BOOL* equal) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetHashCode(LONG* hash) = 0;

@@ -1,5 +1,6 @@
 #include "clrhost/runtime_version.h"
 
+#include "base/registry_view.h"
 #include "base/unique_any.h"
 #include "clrhost/hresult_text.h"
 
@@ -30,8 +31,12 @@ bool holdsMscorlib(const std::wstring& folder) {
 }  // namespace
 
 bool readInstallRoot(std::wstring& root, HRESULT& hr) {
+    // The view of this program's width: a process loads only the runtime of its
+    // own width, and on 64-bit Windows the 64-bit view names Framework64, the
+    // 32-bit view Framework.
     base::unique_hkey key;
-    LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\.NETFramework", 0, KEY_READ, key.put());
+    LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\.NETFramework", 0,
+                                  KEY_READ | base::registryView(base::ownRegistryView), key.put());
     if (status == ERROR_SUCCESS) {
         // One spare character so that a value stored without its terminator still ends.
         wchar_t buffer[kRootBytes / sizeof(wchar_t) + 1] = {};

@@ -7,8 +7,9 @@
 
 namespace clrhost {
 
-// Reads "InstallRoot" of HKLM\SOFTWARE\Microsoft\.NETFramework (at most 512
-// bytes). On failure returns false and the HRESULT of the failing call.
+// Reads "InstallRoot" of HKLM\SOFTWARE\Microsoft\.NETFramework in the registry
+// view of this program's width (at most 512 bytes). On failure returns false
+// and the HRESULT of the failing call.
 bool readInstallRoot(std::wstring& root, HRESULT& hr);
 
 // The greatest name (ASCII case folded, plain text order; the first of equal

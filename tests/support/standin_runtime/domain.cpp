@@ -152,9 +152,9 @@ public:
     bool unloaded = false;
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(ULONG*) override { return unexpected("GetTypeInfoCount"); }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(ULONG, ULONG, LONG) override { return unexpected("GetTypeInfo"); }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(GUID*, LONG, ULONG, ULONG, LONG) override { return unexpected("GetIDsOfNames"); }
-    HRESULT STDMETHODCALLTYPE Invoke(ULONG, GUID*, ULONG, SHORT, LONG, LONG, LONG, LONG) override { return unexpected("Invoke"); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(ULONG, ULONG, LONG_PTR) override { return unexpected("GetTypeInfo"); }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(GUID*, LONG_PTR, ULONG, ULONG, LONG_PTR) override { return unexpected("GetIDsOfNames"); }
+    HRESULT STDMETHODCALLTYPE Invoke(ULONG, GUID*, ULONG, SHORT, LONG_PTR, LONG_PTR, LONG_PTR, LONG_PTR) override { return unexpected("Invoke"); }
     HRESULT STDMETHODCALLTYPE get_ToString(BSTR*) override { return unexpected("get_ToString"); }
     HRESULT STDMETHODCALLTYPE Equals(VARIANT, VARIANT_BOOL*) override { return unexpected("Equals"); }
     HRESULT STDMETHODCALLTYPE GetHashCode(LONG*) override { return unexpected("GetHashCode"); }

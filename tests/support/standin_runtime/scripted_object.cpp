@@ -51,9 +51,10 @@ bool listed(const std::string& list, const std::wstring& name) {
     return false;
 }
 
-// A 64-bit address that is the sign extension of a 32-bit pointer.
+// A pointer of this process's width, sign-extended to 64 bits (in a 32-bit
+// process the upper half repeats bit 31).
 bool addressOk(LONGLONG value) {
-    return value == static_cast<LONGLONG>(static_cast<INT_PTR>(static_cast<LONG>(value))) && value != 0;
+    return value == static_cast<LONGLONG>(static_cast<INT_PTR>(value)) && value != 0;
 }
 
 template <typename T>

@@ -10,7 +10,13 @@ be running (it would write its own copy back when it ends).
   install_framework(prefix, versions)
                            HKLM\\SOFTWARE\\Microsoft\\.NETFramework "InstallRoot" =
                            C:\\windows\\Microsoft.NET\\Framework\\ and one folder per
-                           version; a version ending in "!" gets no mscorlib.dll
+                           version; a version ending in "!" gets no mscorlib.dll.
+                           In a 64-bit prefix, as on 64-bit Windows: the 64-bit
+                           view names ...\\Framework64\\, the 32-bit view
+                           (Wow6432Node) ...\\Framework\\, each with the folders
+
+The DLL goes to system32, which holds DLLs of the prefix's own width: the DLL
+must be built for that width.
 
 Whatever runs with the prefix must not disable mscoree in WINEDLLOVERRIDES (the
 environment wins over the registry); mshtml= alone is fine.
@@ -23,7 +29,8 @@ import sys
 import time
 from pathlib import Path
 
-FRAMEWORK_ROOT = "C:\\windows\\Microsoft.NET\\Framework\\"
+FRAMEWORK_KEY = "Software\\Microsoft\\.NETFramework"
+FRAMEWORK_KEY_32 = "Software\\Wow6432Node\\Microsoft\\.NETFramework"  # the 32-bit view of a 64-bit prefix
 DEFAULT_VERSIONS = ("v2.0.50727", "v3.5!", "v4.0.30319")
 
 
@@ -63,15 +70,36 @@ def _replace_file(source: Path, target: Path):
     shutil.copyfile(source, target)
 
 
-def install_framework(prefix: Path, versions=DEFAULT_VERSIONS):
-    prefix = Path(prefix)
-    set_reg_value(prefix / "system.reg", "Software\\Microsoft\\.NETFramework", "InstallRoot", FRAMEWORK_ROOT)
-    root = prefix / "drive_c" / "windows" / "Microsoft.NET" / "Framework"
+def is_64bit_prefix(prefix: Path) -> bool:
+    """Whether system.reg says the prefix is a 64-bit one ("#arch=win64")."""
+    with open(Path(prefix) / "system.reg", encoding="utf-8") as reg:
+        for line in reg:
+            if line.startswith("#arch="):
+                return line.strip() == "#arch=win64"
+            if line.startswith("["):
+                break
+    return False
+
+
+def _framework_folders(prefix: Path, name: str, versions):
+    root = prefix / "drive_c" / "windows" / "Microsoft.NET" / name
     for version in versions:
         folder = root / version.rstrip("!")
         folder.mkdir(parents=True, exist_ok=True)
         if not version.endswith("!"):
             (folder / "mscorlib.dll").write_bytes(b"stand-in mscorlib\n")
+    return f"C:\\windows\\Microsoft.NET\\{name}\\"
+
+
+def install_framework(prefix: Path, versions=DEFAULT_VERSIONS):
+    prefix = Path(prefix)
+    system = prefix / "system.reg"
+    framework = _framework_folders(prefix, "Framework", versions)
+    if is_64bit_prefix(prefix):
+        set_reg_value(system, FRAMEWORK_KEY, "InstallRoot", _framework_folders(prefix, "Framework64", versions))
+        set_reg_value(system, FRAMEWORK_KEY_32, "InstallRoot", framework)
+    else:
+        set_reg_value(system, FRAMEWORK_KEY, "InstallRoot", framework)
 
 
 def install(prefix: Path, dll: Path, versions=DEFAULT_VERSIONS):

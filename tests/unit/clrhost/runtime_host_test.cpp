@@ -44,11 +44,17 @@ std::wstring systemFolder() {
 
 }  // namespace
 
-// The prefix's framework root holds v2.0.50727, v3.5 (no mscorlib.dll) and v4.0.30319: v4 is picked.
+// The framework root of this program's width (a 64-bit prefix names Framework64 in its 64-bit view and
+// Framework in its 32-bit view) holds v2.0.50727, v3.5 (no mscorlib.dll) and v4.0.30319: v4 is picked.
 TEST(PickRuntimeVersion, ReadsRootAndPicksNewestFolder) {
+#ifdef _WIN64
+    const std::wstring expectedRoot = L"C:\\windows\\Microsoft.NET\\Framework64\\";
+#else
+    const std::wstring expectedRoot = L"C:\\windows\\Microsoft.NET\\Framework\\";
+#endif
     std::wstring root, version, error;
     ASSERT_TRUE(PickRuntimeVersion(root, version, error)) << utf8(error);
-    EXPECT_EQ(L"C:\\windows\\Microsoft.NET\\Framework\\", root);
+    EXPECT_EQ(expectedRoot, root);
     EXPECT_EQ(L"v4.0.30319", version);
 }
 
