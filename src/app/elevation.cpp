@@ -39,6 +39,7 @@ bool processIsElevated(DWORD osMajorVersion) {
 void relaunchElevated(const std::wstring& exePath, const std::wstring& exeDirectory) {
     const HINSTANCE result =
         ::ShellExecuteW(nullptr, L"runas", exePath.c_str(), nullptr, exeDirectory.c_str(), SW_SHOW);
-    const DWORD value = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(result));
-    if (value < 32) throw windows_error(value);
+    // Judged at its full width: a 64-bit result cut to 32 bits could look like an error code.
+    const ULONG_PTR value = reinterpret_cast<ULONG_PTR>(result);
+    if (value < 32) throw windows_error(static_cast<DWORD>(value));
 }
