@@ -24,9 +24,10 @@ Fixtures (conftest.py)
 Scenario (all paths of programs inside the prefix are Windows paths)
   set_windows_version(name)   before the first program starts: "nt40", "winxp",
                               "win7", ... (what `winecfg -v` accepts)
-  stamp(settings=None, name="bootstrapper.exe", folder=r"C:\\e2e") -> Program
-                              bootstrapper.exe stamped by stamp.exe inside the prefix;
-                              settings are merged over DEFAULT_SETTINGS
+  stamp(settings=None, name="bootstrapper.exe", folder=r"C:\\e2e", source=None) -> Program
+                              bootstrapper.exe (or the program at source, a Unix path)
+                              stamped by stamp.exe inside the prefix; settings are
+                              merged over DEFAULT_SETTINGS
   start_bootstrapper(settings=None, args=(), name=...) -> Process
                               stamp, then start
   start(program, *args) -> Process    program: a Program, a Windows path, the
@@ -132,6 +133,20 @@ TEMPLATE_RECIPE = "3"
 WM_CLOSE = 0x0010
 
 OUR_PROGRAMS = ("bootstrapper.exe", "stamp.exe", "watcher.exe", "wintool.exe")
+
+
+def wow64_program(name: str) -> Path | None:
+    """The 32-bit build's program, where a 64-bit prefix can run it: this machine
+    runs 32-bit programs and Wine's 32-bit loader is installed (Wine then runs
+    32-bit programs in a 64-bit prefix as 64-bit Windows does). None elsewhere."""
+    path = REPO / "build" / "win32" / "bin" / name
+    if ARCH != "win64" or not path.is_file():
+        return None
+    try:
+        ran = subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True, timeout=30).returncode == 0
+    except (OSError, subprocess.TimeoutExpired):
+        ran = False
+    return path if ran else None
 
 
 def timeout_scale() -> float:
@@ -566,7 +581,7 @@ class Scenario:
         return code, process.output()
 
     def stamp(self, settings: dict | None = None, name: str = "bootstrapper.exe",
-              folder: str = r"C:\e2e") -> Program:
+              folder: str = r"C:\e2e", source: Path | None = None) -> Program:
         values = dict(DEFAULT_SETTINGS, **(settings or {}))
         if any("\n" in str(value) for value in values.values()):
             raise ValueError("a setting is one line of text")
@@ -578,8 +593,8 @@ class Scenario:
         unix_folder = self.prefix / "drive_c" / folder[3:].replace("\\", "/")
         unix_folder.mkdir(parents=True, exist_ok=True)
         target = folder.rstrip("\\") + "\\" + name
-        code, output = self.run("stamp.exe", windows_path(self.session.program("bootstrapper.exe")),
-                                windows_path(settings_file), target)
+        source = source or self.session.program("bootstrapper.exe")
+        code, output = self.run("stamp.exe", windows_path(source), windows_path(settings_file), target)
         if code != 0:
             raise RuntimeError(f"stamp.exe failed ({code}): {output}")
         return Program(target, unix_folder / name)
