@@ -325,7 +325,7 @@ class Watcher:
 
     def _check_alive(self):
         if not self.process.running():
-            raise RuntimeError(f"the watcher ended: {self.process.output()}")
+            raise RuntimeError(f"the watcher ended (exit {self.process.popen.poll()}): {self.process.output()}")
 
 
 class WineSession:
