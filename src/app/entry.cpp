@@ -16,6 +16,7 @@
 #include "app/shell.h"
 #include "app/single_instance.h"
 #include "bootstrap/bootstrapper.h"
+#include "bootstrap/names.h"
 
 namespace {
 
@@ -31,6 +32,10 @@ Outcome prepare(HINSTANCE instance) {
 
     settings.osMajorVersion = queryOsMajorVersion();
     if (settings.osMajorVersion < 5) throw windows_error(L"Unsupported operating system.");
+    // The company name starts the download folder's name and the purge's search:
+    // refuse a bad one before anything is deleted or created.
+    if (!isPlainFolderNamePart(settings.companyName))
+        throw windows_error(L"The 'Company Name' parameter is not correctly formed.");
 
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(com)) {

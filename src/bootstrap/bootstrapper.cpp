@@ -105,7 +105,7 @@ void CBootstrapper::InitializeDownloadFolder(BOOL elevated, bool laterThan5, HWN
     const std::wstring folder = root + company + L"_" + downloadFolderStamp(now);
     downloadFolder = folder;
 
-    PurgeOldFolders(root, company + L"_*");
+    PurgeOldFolders(root, company);
     if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES && !CreateDirectoryChain(folder)) {
         const DWORD code = ::GetLastError();
         throw windows_error(L"Failed to create the temporary folder: '" + folder + L"'.", code);

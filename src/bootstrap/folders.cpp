@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "base/unique_any.h"
+#include "bootstrap/names.h"
 
 namespace {
 
@@ -64,12 +65,18 @@ bool DeleteDirectoryTree(const std::wstring& path) {
     return ::RemoveDirectoryW(path.c_str()) != FALSE;
 }
 
-void PurgeOldFolders(const std::wstring& root, const std::wstring& pattern) {
+void PurgeOldFolders(const std::wstring& root, const std::wstring& company) {
+    // The root can be the temporary folder, shared with every other program: a
+    // company name that the search would read as a wildcard, or an empty one,
+    // must not widen what is deleted.
+    if (!isPlainFolderNamePart(company)) return;
     WIN32_FIND_DATAW data;
-    base::unique_find search(::FindFirstFileW((root + pattern).c_str(), &data));
+    base::unique_find search(::FindFirstFileW((root + company + L"_*").c_str(), &data));
     if (!search) return;
     do {
-        if (isDotEntry(data.cFileName) || !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        // The search also matches short names and any suffix: only our own names count.
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !isDownloadFolderName(data.cFileName, company))
+            continue;
         // DeleteDirectoryTree removes a planted link itself instead of emptying its target.
         if (!DeleteDirectoryTree(root + data.cFileName)) return;
     } while (::FindNextFileW(search.get(), &data));

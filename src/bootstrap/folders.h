@@ -14,10 +14,12 @@ bool CreateDirectoryChain(const std::wstring& path);
 // its target stays untouched.
 bool DeleteDirectoryTree(const std::wstring& path);
 
-// Deletes every folder in root (which ends with a backslash) whose name matches
-// the wildcard pattern; files that match are left alone. Silent: stops at the
-// first folder that cannot be deleted.
-void PurgeOldFolders(const std::wstring& root, const std::wstring& pattern);
+// Deletes the download folders of earlier runs in root (which ends with a
+// backslash): folders named company + "_" + a time stamp (isDownloadFolderName)
+// and nothing else; files and other folders are left alone, and nothing at all
+// is deleted for a company name that is no plain folder-name part. Silent:
+// stops at the first folder that cannot be deleted.
+void PurgeOldFolders(const std::wstring& root, const std::wstring& company);
 
 // "<year><month><day><hour><second>" without separators or leading zeros; the
 // minute is not part of it.

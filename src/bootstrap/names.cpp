@@ -27,3 +27,33 @@ std::wstring baseName(const std::wstring& target) {
     if (slash != std::wstring::npos) name.erase(0, slash + 1);
     return name;
 }
+
+namespace {
+
+// "_" plus the longest stamp: year, then month, day, hour and second of up to two digits each.
+constexpr size_t longestStampSuffix = 1 + 4 + 2 * 4;
+constexpr size_t shortestStamp = 4 + 4;
+constexpr size_t longestStamp = longestStampSuffix - 1;
+constexpr size_t longestFolderName = 255;
+
+bool isDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+}  // namespace
+
+bool isPlainFolderNamePart(const std::wstring& text) {
+    if (text.empty() || text.size() > longestFolderName - longestStampSuffix) return false;
+    for (wchar_t c : text) {
+        if (c < 32) return false;
+        if (std::wstring(L"<>:\"/\\|?*").find(c) != std::wstring::npos) return false;
+    }
+    return true;
+}
+
+bool isDownloadFolderName(const std::wstring& name, const std::wstring& company) {
+    const size_t prefix = company.size() + 1;
+    if (company.empty() || name.size() < prefix + shortestStamp || name.size() > prefix + longestStamp) return false;
+    if (!equalsAsciiNoCase(name.substr(0, company.size()), company) || name[company.size()] != L'_') return false;
+    for (size_t i = prefix; i < name.size(); ++i)
+        if (!isDigit(name[i])) return false;
+    return true;
+}

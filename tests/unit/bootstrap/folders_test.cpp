@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "bootstrap/names.h"
 #include "temp_folder.h"
 
 namespace {
@@ -143,22 +144,43 @@ TEST(DeleteDirectoryTree, NeverEntersAJunctionOrSymbolicLink) {
     removeLeftoverLink(root + L"\\link");
 }
 
-TEST(PurgeOldFolders, DeletesMatchingFoldersWithReadOnlyFilesAndLeavesFiles) {
+TEST(PurgeOldFolders, DeletesOnlyStampedFoldersOfTheCompanyWithTheirReadOnlyFiles) {
     TempFolder temp;
     const std::wstring root = temp.path() + L"\\";
-    ASSERT_TRUE(CreateDirectoryChain(root + L"Acme_2020111"));
-    writeText(root + L"Acme_2020111\\old.msi", "old");
-    ::SetFileAttributesW((root + L"Acme_2020111\\old.msi").c_str(), FILE_ATTRIBUTE_READONLY);
-    ASSERT_TRUE(CreateDirectoryChain(root + L"Acme_x\\nested"));
-    writeText(root + L"Acme_file", "a file with the same kind of name");
-    ASSERT_TRUE(CreateDirectoryChain(root + L"Other_1"));
+    ASSERT_TRUE(CreateDirectoryChain(root + L"Acme_20201110"));
+    writeText(root + L"Acme_20201110\\old.msi", "old");
+    ::SetFileAttributesW((root + L"Acme_20201110\\old.msi").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(CreateDirectoryChain(root + L"ACME_202612311259\\nested"));
+    // Someone else's folders with the same beginning, and a file with a stamped name.
+    for (const wchar_t* kept : {L"Acme_Backup", L"Acme_x", L"Acme_2024", L"Acme_20201110x", L"Acme_2026123112590",
+                                L"Acme__20201110", L"AcmeCorp_20201110", L"Other_20201110"})
+        ASSERT_TRUE(CreateDirectoryChain(root + kept + L"\\inner")) << kept;
+    writeText(root + L"Acme_20201111", "a file with a stamped name");
 
-    PurgeOldFolders(root, L"Acme_*");
+    PurgeOldFolders(root, L"Acme");
 
-    EXPECT_FALSE(exists(root + L"Acme_2020111"));
-    EXPECT_FALSE(exists(root + L"Acme_x"));
-    EXPECT_EQ(readText(root + L"Acme_file"), "a file with the same kind of name");
-    EXPECT_TRUE(exists(root + L"Other_1"));
+    EXPECT_FALSE(exists(root + L"Acme_20201110"));
+    EXPECT_FALSE(exists(root + L"ACME_202612311259"));
+    for (const wchar_t* kept : {L"Acme_Backup", L"Acme_x", L"Acme_2024", L"Acme_20201110x", L"Acme_2026123112590",
+                                L"Acme__20201110", L"AcmeCorp_20201110", L"Other_20201110"})
+        EXPECT_TRUE(exists(root + kept + L"\\inner")) << kept;
+    EXPECT_EQ(readText(root + L"Acme_20201111"), "a file with a stamped name");
+}
+
+TEST(PurgeOldFolders, ACompanyNameThatIsNoPlainFolderNamePartDeletesNothing) {
+    TempFolder temp;
+    const std::wstring root = temp.path() + L"\\";
+    for (const wchar_t* name : {L"_20201110", L"_precious", L"A_20201110", L"Ab_20201110", L"x_20201110"})
+        ASSERT_TRUE(CreateDirectoryChain(root + name + L"\\inner")) << name;
+
+    for (const wchar_t* company : {L"", L"*", L"A*", L"?", L"A?", L"..\\x", L"x/..", L"A:b", L"a\x01"})
+        PurgeOldFolders(root, company);
+
+    for (const wchar_t* name : {L"_20201110", L"_precious", L"A_20201110", L"Ab_20201110", L"x_20201110"})
+        EXPECT_TRUE(exists(root + name + L"\\inner")) << name;
+    EXPECT_TRUE(isPlainFolderNamePart(L"Talvoro Software, Inc."));
+    EXPECT_TRUE(isPlainFolderNamePart(std::wstring(242, L'x')));
+    EXPECT_FALSE(isPlainFolderNamePart(std::wstring(243, L'x')));  // the folder name would pass 255
 }
 
 TEST(PurgeOldFolders, APlantedLinkNeverEmptiesItsTarget) {
@@ -167,13 +189,13 @@ TEST(PurgeOldFolders, APlantedLinkNeverEmptiesItsTarget) {
     ASSERT_TRUE(CreateDirectoryChain(root + L"precious\\inner"));
     writeText(root + L"precious\\keep.txt", "keep");
     writeText(root + L"precious\\inner\\deep.txt", "deep");
-    ASSERT_TRUE(plantLink(root + L"Acme_planted", root + L"precious"));
+    ASSERT_TRUE(plantLink(root + L"Acme_20201110", root + L"precious"));
 
-    PurgeOldFolders(root, L"Acme_*");
+    PurgeOldFolders(root, L"Acme");
 
     EXPECT_EQ(readText(root + L"precious\\keep.txt"), "keep");
     EXPECT_EQ(readText(root + L"precious\\inner\\deep.txt"), "deep");
-    removeLeftoverLink(root + L"Acme_planted");
+    removeLeftoverLink(root + L"Acme_20201110");
 }
 
 TEST(DownloadFolderStamp, IsYearMonthDayHourSecondWithoutLeadingZeros) {
