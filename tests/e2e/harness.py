@@ -24,11 +24,14 @@ Fixtures (conftest.py)
 Scenario (all paths of programs inside the prefix are Windows paths)
   set_windows_version(name)   before the first program starts: "nt40", "winxp",
                               "win7", ... (what `winecfg -v` accepts)
-  stamp(settings=None, name="bootstrapper.exe", folder=r"C:\\e2e", source=None) -> Program
+  stamp(settings=None, name="bootstrapper.exe", folder=r"C:\\e2e", source=None,
+        unchecked=False) -> Program
                               bootstrapper.exe (or the program at source, a Unix path)
                               stamped by stamp.exe inside the prefix; settings are
-                              merged over DEFAULT_SETTINGS
-  start_bootstrapper(settings=None, args=(), name=...) -> Process
+                              merged over DEFAULT_SETTINGS; unchecked passes
+                              --unchecked, for settings that stamp.exe refuses and
+                              the scenario wants the program itself to meet
+  start_bootstrapper(settings=None, args=(), name=..., unchecked=False) -> Process
                               stamp, then start
   start(program, *args) -> Process    program: a Program, a Windows path, the
                               name of a program in BOOTSTRAP_BIN ("wintool.exe") or
@@ -581,7 +584,7 @@ class Scenario:
         return code, process.output()
 
     def stamp(self, settings: dict | None = None, name: str = "bootstrapper.exe",
-              folder: str = r"C:\e2e", source: Path | None = None) -> Program:
+              folder: str = r"C:\e2e", source: Path | None = None, unchecked: bool = False) -> Program:
         values = dict(DEFAULT_SETTINGS, **(settings or {}))
         if any("\n" in str(value) for value in values.values()):
             raise ValueError("a setting is one line of text")
@@ -594,13 +597,15 @@ class Scenario:
         unix_folder.mkdir(parents=True, exist_ok=True)
         target = folder.rstrip("\\") + "\\" + name
         source = source or self.session.program("bootstrapper.exe")
-        code, output = self.run("stamp.exe", windows_path(source), windows_path(settings_file), target)
+        flags = ["--unchecked"] if unchecked else []
+        code, output = self.run("stamp.exe", *flags, windows_path(source), windows_path(settings_file), target)
         if code != 0:
             raise RuntimeError(f"stamp.exe failed ({code}): {output}")
         return Program(target, unix_folder / name)
 
-    def start_bootstrapper(self, settings: dict | None = None, args=(), name: str = "bootstrapper.exe") -> Process:
-        return self.start(self.stamp(settings, name), *args)
+    def start_bootstrapper(self, settings: dict | None = None, args=(), name: str = "bootstrapper.exe",
+                           unchecked: bool = False) -> Process:
+        return self.start(self.stamp(settings, name, unchecked=unchecked), *args)
 
     def watch(self, track=(), answers: dict | None = None, default=None, interval_ms: int = 50) -> Watcher:
         self._counter += 1

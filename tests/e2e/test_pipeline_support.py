@@ -117,10 +117,11 @@ def run_to_end(scenario, settings, timeout=60):
     return code, watcher
 
 
-def failure_box(scenario, settings, text, timeout=60):
-    """Runs until the failure box with exactly this text shows; presses OK; checks the end."""
+def failure_box(scenario, settings, text, timeout=60, unchecked=False):
+    """Runs until the failure box with exactly this text shows; presses OK; checks the end.
+    unchecked: stamp settings that stamp.exe refuses (the program's own refusal is tested)."""
     watcher = scenario.watch(track=[WINDOW_CLASS])
-    process = scenario.start_bootstrapper(settings)
+    process = scenario.start_bootstrapper(settings, unchecked=unchecked)
     try:
         box = watcher.wait_dialog(text=text, timeout=timeout)
         # Stopped only after the program's end: until then the watcher repeats a click that got lost.

@@ -1,9 +1,12 @@
-// stamp.exe <source bootstrapper.exe> <settings file> <target exe>
+// stamp.exe [--unchecked] <source bootstrapper.exe> <settings file> <target exe>
 // Copies the bootstrapper and writes the settings into the copy's string table.
+// --unchecked writes values the program would refuse; it exists for the tests
+// of how the program itself handles such a table.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "stamp.h"
 
@@ -23,13 +26,18 @@ void printLine(FILE* stream, const std::wstring& text) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    const bool unchecked = argc > 1 && std::wstring(argv[1]) == L"--unchecked";
+    if (unchecked) {
+        --argc;
+        ++argv;
+    }
     if (argc != 4) {
-        printLine(stderr, L"usage: stamp.exe <source bootstrapper.exe> <settings file> <target exe>");
+        printLine(stderr, L"usage: stamp.exe [--unchecked] <source bootstrapper.exe> <settings file> <target exe>");
         return 2;
     }
-    std::wstring error;
-    if (!stampProgram(argv[1], argv[2], argv[3], error)) {
-        printLine(stderr, L"stamp: " + error);
+    std::vector<std::wstring> problems;
+    if (!stampProgram(argv[1], argv[2], argv[3], !unchecked, problems)) {
+        for (const std::wstring& problem : problems) printLine(stderr, L"stamp: " + problem);
         return 1;
     }
     return 0;

@@ -56,15 +56,17 @@ UINT settingStringId(const std::wstring& key) {
     return 0;
 }
 
-bool parseSettingsText(const std::string& bytes, std::map<UINT, std::wstring>& values, std::wstring& error) {
+bool parseSettingsText(const std::string& bytes, std::map<UINT, std::wstring>& values,
+                       std::vector<std::wstring>& problems) {
     std::string text = bytes;
     if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
     std::wstring wide;
     if (!utf8ToWide(text, wide)) {
-        error = L"the settings file is not UTF-8 text";
+        problems.push_back(L"the settings file is not UTF-8 text");
         return false;
     }
     std::map<UINT, std::wstring> result;
+    std::vector<std::wstring> found;
     size_t lineNumber = 0;
     size_t start = 0;
     while (start <= wide.size()) {
@@ -76,25 +78,29 @@ bool parseSettingsText(const std::string& bytes, std::map<UINT, std::wstring>& v
         if (line.empty() || line[0] == L'#') continue;
         const size_t equals = line.find(L'=');
         if (equals == std::wstring::npos) {
-            error = lineError(lineNumber, L"expected key=value, found '" + line + L"'");
-            return false;
+            found.push_back(lineError(lineNumber, L"expected key=value, found '" + line + L"'"));
+            continue;
         }
         const std::wstring key = trimmed(line.substr(0, equals));
         const std::wstring value = trimmed(line.substr(equals + 1));
         const UINT id = settingStringId(key);
         if (id == 0) {
-            error = lineError(lineNumber, L"unknown key '" + key + L"'");
-            return false;
+            found.push_back(lineError(lineNumber, L"unknown key '" + key + L"'"));
+            continue;
         }
         if (result.count(id) != 0) {
-            error = lineError(lineNumber, L"key '" + key + L"' is given twice");
-            return false;
+            found.push_back(lineError(lineNumber, L"key '" + key + L"' is given twice"));
+            continue;
         }
         if (value.size() > maxValueLength) {
-            error = lineError(lineNumber, L"the value of '" + key + L"' is longer than 65535 characters");
-            return false;
+            found.push_back(lineError(lineNumber, L"the value of '" + key + L"' is longer than 65535 characters"));
+            continue;
         }
         result[id] = value;
+    }
+    if (!found.empty()) {
+        problems.insert(problems.end(), found.begin(), found.end());
+        return false;
     }
     values.swap(result);
     return true;

@@ -6,11 +6,14 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 // The string id of a settings key; 0 when the key is unknown.
 UINT settingStringId(const std::wstring& key);
 
-// Parses the file's bytes into id -> value. False with a one-line reason in
-// error (naming the line) for unknown or repeated keys, lines without "=",
-// text that is not UTF-8 and values too long for a string table.
-bool parseSettingsText(const std::string& bytes, std::map<UINT, std::wstring>& values, std::wstring& error);
+// Parses the file's bytes into id -> value. False with one line per problem in
+// problems (each naming its line) for unknown or repeated keys, lines without
+// "=" and values too long for a string table, or one line for text that is not
+// UTF-8; values is then left as it was.
+bool parseSettingsText(const std::string& bytes, std::map<UINT, std::wstring>& values,
+                       std::vector<std::wstring>& problems);

@@ -1,9 +1,11 @@
 #include "stamp.h"
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
 #include "base/unique_any.h"
+#include "settings_check.h"
 #include "settings_file.h"
 #include "string_table.h"
 
@@ -124,16 +126,34 @@ std::wstring fullPath(const std::wstring& path) {
     return length != 0 && length < MAX_PATH * 4 ? std::wstring(buffer, length) : path;
 }
 
-bool stampCopy(const std::wstring& source, const std::map<UINT, std::wstring>& values, const std::wstring& target,
-               std::wstring& error) {
-    // Blocks 7 and 9 hold ids 96-111 and 128-143: every setting lives there.
-    const std::vector<WORD> blockIds = {7, 9};
-    Blocks blocks;
-    if (!readBlocks(source, blockIds, blocks, error)) return false;
+// Blocks 7 and 9 hold ids 96-111 and 128-143: every setting lives there.
+const std::vector<WORD> settingBlocks = {7, 9};
+
+// The source's blocks with the given values written over them.
+bool stampedBlocks(const std::wstring& source, const std::map<UINT, std::wstring>& values, Blocks& blocks,
+                   std::wstring& error) {
+    if (!readBlocks(source, settingBlocks, blocks, error)) return false;
     for (auto& entry : blocks)
         for (const auto& value : values)
             if (stringBlockId(value.first) == entry.first.block) entry.second[value.first & 15] = value.second;
+    return true;
+}
 
+// What the program would find wrong in its table, in every language the table has.
+std::vector<std::wstring> tableProblems(const Blocks& blocks, const std::wstring& target) {
+    std::map<LANGID, std::map<UINT, std::wstring>> tables;
+    for (const auto& entry : blocks)
+        for (UINT i = 0; i < 16; ++i) tables[entry.first.language][(entry.first.block - 1u) * 16 + i] = entry.second[i];
+    const std::wstring full = fullPath(target);
+    const std::wstring folder = full.substr(0, full.rfind(L'\\') + 1);
+    std::vector<std::wstring> problems;
+    for (const auto& table : tables)
+        for (const std::wstring& problem : settingProblems(table.second, folder))
+            if (std::find(problems.begin(), problems.end(), problem) == problems.end()) problems.push_back(problem);
+    return problems;
+}
+
+bool writeCopy(const std::wstring& source, const Blocks& blocks, const std::wstring& target, std::wstring& error) {
     if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) {
         error = failure(L"cannot write the target '" + target + L"'", ::GetLastError());
         return false;
@@ -146,7 +166,7 @@ bool stampCopy(const std::wstring& source, const std::map<UINT, std::wstring>& v
 
     // Read the result back: a target that does not say what was asked is no target.
     Blocks written;
-    if (!readBlocks(target, blockIds, written, error)) return false;
+    if (!readBlocks(target, settingBlocks, written, error)) return false;
     for (const auto& entry : blocks) {
         auto found = written.find(entry.first);
         if (found == written.end() || found->second != entry.second) {
@@ -160,24 +180,34 @@ bool stampCopy(const std::wstring& source, const std::map<UINT, std::wstring>& v
 }  // namespace
 
 bool stampProgram(const std::wstring& source, const std::wstring& settingsFile, const std::wstring& target,
-                  std::wstring& error) {
+                  bool checked, std::vector<std::wstring>& problems) {
+    std::wstring error;
+    auto fail = [&problems](const std::wstring& problem) {
+        problems.push_back(problem);
+        return false;
+    };
     std::string bytes;
-    if (!readFile(settingsFile, bytes, error)) return false;
+    if (!readFile(settingsFile, bytes, error)) return fail(error);
     std::map<UINT, std::wstring> values;
-    std::wstring reason;
-    if (!parseSettingsText(bytes, values, reason)) {
-        error = L"settings file '" + settingsFile + L"', " + reason;
+    std::vector<std::wstring> reasons;
+    if (!parseSettingsText(bytes, values, reasons)) {
+        for (const std::wstring& reason : reasons) problems.push_back(L"settings file '" + settingsFile + L"', " + reason);
         return false;
     }
-    if (::GetFileAttributesW(source.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        error = failure(L"cannot open the program '" + source + L"'", ::GetLastError());
-        return false;
+    if (::GetFileAttributesW(source.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return fail(failure(L"cannot open the program '" + source + L"'", ::GetLastError()));
+    if (::lstrcmpiW(fullPath(source).c_str(), fullPath(target).c_str()) == 0)
+        return fail(L"the target '" + target + L"' is the source itself; stamp a copy");
+    Blocks blocks;
+    if (!stampedBlocks(source, values, blocks, error)) return fail(error);
+    if (checked) {
+        const std::vector<std::wstring> found = tableProblems(blocks, target);
+        if (!found.empty()) {
+            problems.insert(problems.end(), found.begin(), found.end());
+            return false;
+        }
     }
-    if (::lstrcmpiW(fullPath(source).c_str(), fullPath(target).c_str()) == 0) {
-        error = L"the target '" + target + L"' is the source itself; stamp a copy";
-        return false;
-    }
-    if (stampCopy(source, values, target, error)) return true;
+    if (writeCopy(source, blocks, target, error)) return true;
     ::DeleteFileW(target.c_str());  // best effort: a half-stamped program must not look finished
-    return false;
+    return fail(error);
 }

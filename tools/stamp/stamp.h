@@ -1,8 +1,11 @@
 #pragma once
 // Copies a bootstrapper and writes product settings into the copy's string table.
 #include <string>
+#include <vector>
 
-// Stamps target from source with the settings file. On failure returns false
-// with a one-line reason in error and leaves no target behind.
+// Stamps target from source with the settings file. When checked, a table the
+// program would reject or misread (settingProblems) is refused; unchecked lets
+// tests give the program such a table on purpose. On failure returns false with
+// one line per problem in problems and leaves no target behind.
 bool stampProgram(const std::wstring& source, const std::wstring& settingsFile, const std::wstring& target,
-                  std::wstring& error);
+                  bool checked, std::vector<std::wstring>& problems);

@@ -7,22 +7,31 @@
 #include "app/resource_ids.h"
 #include "app/settings_loader.h"
 #include "base/unique_any.h"
+#include "settings_check.h"
 #include "settings_file.h"
 
 namespace {
 
+// Problems one per line, for comparing in one go.
+std::wstring lines(const std::vector<std::wstring>& problems) {
+    std::wstring text;
+    for (const std::wstring& problem : problems) text += (text.empty() ? L"" : L"\n") + problem;
+    return text;
+}
+
 std::map<UINT, std::wstring> parsed(const std::string& text) {
     std::map<UINT, std::wstring> values;
-    std::wstring error;
-    EXPECT_TRUE(parseSettingsText(text, values, error)) << std::string(error.begin(), error.end());
+    std::vector<std::wstring> problems;
+    EXPECT_TRUE(parseSettingsText(text, values, problems)) << testing::PrintToString(lines(problems));
     return values;
 }
 
 std::wstring parseError(const std::string& text) {
     std::map<UINT, std::wstring> values;
-    std::wstring error;
-    EXPECT_FALSE(parseSettingsText(text, values, error));
-    return error;
+    std::vector<std::wstring> problems;
+    EXPECT_FALSE(parseSettingsText(text, values, problems));
+    EXPECT_TRUE(values.empty());
+    return lines(problems);
 }
 
 }  // namespace
@@ -55,11 +64,79 @@ TEST(SettingsFile, BadLinesAreErrorsNamingTheLine) {
     EXPECT_EQ(parseError("version=1\nversion=2\n"), L"line 2: key 'version' is given twice");
     EXPECT_EQ(parseError("\nversion\n"), L"line 2: expected key=value, found 'version'");
     EXPECT_EQ(parseError("version=\xC3\x28\n"), L"the settings file is not UTF-8 text");
+    EXPECT_EQ(parseError("colour=red\nversion=1\nshape\n"), L"line 1: unknown key 'colour'\nline 3: expected key=value, found 'shape'");
 }
 
 TEST(SettingsFile, ValueLongerThanAStringTableEntryIsRefused) {
     EXPECT_TRUE(parsed("version=" + std::string(65535, 'x')).size() == 1);
     EXPECT_NE(parseError("version=" + std::string(65536, 'x')).find(L"longer than 65535"), std::wstring::npos);
+}
+
+namespace {
+
+// A table the program accepts, as the shipped one.
+std::map<UINT, std::wstring> validTable() {
+    return {{IDS_LOADER_COMPONENT_CODES, L"{4B6C9D8C-737F-5F9C-E940-16E917592AE1}"},
+            {IDS_INSTALLATION_URL, L"https://example.invalid/addin/"},
+            {IDS_LANGUAGE, L"1033"},
+            {IDS_PRIVILEGES, L"administrator"},
+            {IDS_PRODUCT_CODE, L"{58de7ace-695e-467e-bbd1-89985e2ab819}"},
+            {IDS_COMPANY_NAME, L"Talvoro"},
+            {IDS_VERSION, L"2.2.015"},
+            {IDS_SHOW_PROGRESS_WINDOW, L"true"}};
+}
+
+std::wstring problemsWith(UINT id, const std::wstring& value) {
+    std::map<UINT, std::wstring> table = validTable();
+    table[id] = value;
+    return lines(settingProblems(table, L"C:\\dist\\"));
+}
+
+}  // namespace
+
+TEST(SettingChecks, ValuesTheProgramAcceptsPass) {
+    EXPECT_EQ(lines(settingProblems(validTable(), L"C:\\dist\\")), L"");
+    const std::pair<UINT, const wchar_t*> accepted[] = {
+        {IDS_PRIVILEGES, L"USER"}, {IDS_SHOW_PROGRESS_WINDOW, L"False"}, {IDS_LANGUAGE, L"1"},
+        {IDS_LANGUAGE, L"65535"}, {IDS_INSTALLATION_URL, L"\\\\server\\share\\addin"},
+        {IDS_INSTALLATION_URL, L"release"}, {IDS_INSTALLATION_URL, L"C:\\"},
+        {IDS_COMPANY_NAME, L"Talvoro Software, Inc."},
+        {IDS_LOADER_COMPONENT_CODES, L"{4B6C9D8C-737F-5F9C-E940-16E917592AE1};{4B6C9D8C-737F-5F9C-E940-16E917592AE2};"},
+    };
+    for (const auto& value : accepted) EXPECT_EQ(problemsWith(value.first, value.second), L"") << value.first;
+}
+
+TEST(SettingChecks, EachRefusedValueIsOneLineNamingItsSetting) {
+    const std::pair<UINT, const wchar_t*> refused[] = {
+        {IDS_COMPANY_NAME, L"companyName:"},  // empty
+        {IDS_LANGUAGE, L"language:"},
+        {IDS_VERSION, L"version:"},
+        {IDS_LOADER_COMPONENT_CODES, L"loaderComponentCodes:"},
+        {IDS_PRODUCT_CODE, L"productCode:"},
+        {IDS_PRIVILEGES, L"privileges:"},
+        {IDS_SHOW_PROGRESS_WINDOW, L"showProgressWindow:"},
+        {IDS_INSTALLATION_URL, L"installationUrl:"},
+    };
+    for (const auto& empty : refused) EXPECT_EQ(problemsWith(empty.first, L"").find(empty.second), 0u) << empty.second;
+
+    const std::pair<UINT, const wchar_t*> malformed[] = {
+        {IDS_COMPANY_NAME, L"*"}, {IDS_COMPANY_NAME, L"Tal?oro"}, {IDS_COMPANY_NAME, L"..\\Temp"},
+        {IDS_COMPANY_NAME, L"a/b"}, {IDS_COMPANY_NAME, L"C:x"}, {IDS_COMPANY_NAME, L"a\tb"},
+        {IDS_LANGUAGE, L"0"}, {IDS_LANGUAGE, L"65536"}, {IDS_LANGUAGE, L"01033"}, {IDS_LANGUAGE, L"0x409"},
+        {IDS_LANGUAGE, L"-1033"}, {IDS_LANGUAGE, L"99999999999"},
+        {IDS_PRODUCT_CODE, L"58DE7ACE-695E-467E-BBD1-89985E2AB819"},
+        {IDS_PRODUCT_CODE, L"{58DE7ACE-695E-467E-BBD1-89985E2AB81G}"},
+        {IDS_PRODUCT_CODE, L"{58DE7ACE695E-467E-BBD1-89985E2AB8191}"},
+        {IDS_LOADER_COMPONENT_CODES, L"{4B6C9D8C-737F-5F9C-E940-16E917592AE1};x"}, {IDS_LOADER_COMPONENT_CODES, L";"},
+        {IDS_PRIVILEGES, L"admin"}, {IDS_SHOW_PROGRESS_WINDOW, L"yes"},
+        {IDS_INSTALLATION_URL, L"ftp://example.invalid/addin"}, {IDS_INSTALLATION_URL, L"C:\\no\\such\\folder"},
+    };
+    for (const auto& value : malformed) {
+        const std::wstring text = problemsWith(value.first, value.second);
+        EXPECT_NE(text, L"") << testing::PrintToString(std::wstring(value.second));
+        EXPECT_EQ(text.find(L'\n'), std::wstring::npos) << testing::PrintToString(text);
+    }
+    EXPECT_EQ(problemsWith(IDS_COMPANY_NAME, std::wstring(243, L'x')).find(L"companyName:"), 0u);
 }
 
 namespace {
@@ -183,7 +260,7 @@ protected:
 
 TEST_F(StampProgram, RoundTripChangesGivenKeysAndKeepsTheRest) {
     const std::string longUrl = "http://127.0.0.1:8080/" + std::string(5000, 'u') + "/";
-    writeFile(settingsFile, "installationUrl=" + longUrl + "\nproductName=Caf\xC3\xA9 \xE6\x97\xA5\nlanguage=\n"
+    writeFile(settingsFile, "installationUrl=" + longUrl + "\nproductName=Caf\xC3\xA9 \xE6\x97\xA5\nlanguage=65535\n"
                             "windowClassName=" + std::string(300, 'C') + "\nshowProgressWindow=FALSE\n");
     const RunResult run = runStamp(stampArguments(source, settingsFile, target));
     ASSERT_EQ(run.exitCode, 0u) << run.errorOutput;
@@ -192,7 +269,7 @@ TEST_F(StampProgram, RoundTripChangesGivenKeysAndKeepsTheRest) {
     const AppSettings stamped = settingsOf(target);
     EXPECT_EQ(stamped.installationUrl, std::wstring(longUrl.begin(), longUrl.end()));
     EXPECT_EQ(stamped.productName, L"Caf\x00E9 \x65E5");
-    EXPECT_EQ(stamped.language, L"");
+    EXPECT_EQ(stamped.language, L"65535");
     EXPECT_EQ(stamped.windowClassName, std::wstring(99, L'C'));  // the class buffer holds 99
     EXPECT_EQ(stamped.showProgressWindow, L"FALSE");
 
@@ -230,6 +307,30 @@ TEST_F(StampProgram, UnknownKeyIsAOneLineErrorAndNoTarget) {
     EXPECT_NE(run.errorOutput.find("line 2: unknown key 'colour'"), std::string::npos) << run.errorOutput;
     EXPECT_EQ(lineCount(run.errorOutput), 1);
     EXPECT_FALSE(fileExists(target));
+}
+
+TEST_F(StampProgram, RefusedValuesAreOneLineEachWithNoTargetUnlessUnchecked) {
+    writeFile(settingsFile, "companyName=\nlanguage=0\ninstallationUrl=ftp://127.0.0.1/rel\nversion=3\n");
+    const RunResult run = runStamp(stampArguments(source, settingsFile, target));
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(lineCount(run.errorOutput), 3) << run.errorOutput;
+    for (const char* key : {"stamp: companyName:", "stamp: language:", "stamp: installationUrl:"})
+        EXPECT_NE(run.errorOutput.find(key), std::string::npos) << run.errorOutput;
+    EXPECT_FALSE(fileExists(target));
+
+    // The tests of the program's own refusals need such a table.
+    const RunResult unchecked = runStamp(L"--unchecked " + stampArguments(source, settingsFile, target));
+    ASSERT_EQ(unchecked.exitCode, 0u) << unchecked.errorOutput;
+    EXPECT_EQ(settingsOf(target).companyName, L"");
+
+    // What a stamped program already holds is checked as well as what the file gives.
+    const std::wstring restamped = folder.path() + L"restamped.exe";
+    writeFile(settingsFile, "language=1033\ninstallationUrl=http://127.0.0.1/rel\n");
+    const RunResult again = runStamp(stampArguments(target, settingsFile, restamped));
+    EXPECT_EQ(again.exitCode, 1u);
+    EXPECT_EQ(lineCount(again.errorOutput), 1) << again.errorOutput;
+    EXPECT_NE(again.errorOutput.find("stamp: companyName:"), std::string::npos) << again.errorOutput;
+    EXPECT_FALSE(fileExists(restamped));
 }
 
 TEST_F(StampProgram, MissingFilesAndUnwritableTargetsFail) {
