@@ -1,6 +1,5 @@
 #include "install/process_list.h"
 
-#include <windows.h>
 #include <tlhelp32.h>
 
 #include "base/unique_any.h"
@@ -33,21 +32,32 @@ QueryImageNameFunction queryImageName() {
 
 }  // namespace
 
+std::vector<ProcessEntry> ProcessSnapshot() {
+    std::vector<ProcessEntry> processes;
+    forEachProcess([&](const PROCESSENTRY32W& entry) {
+        ProcessEntry process;
+        process.exeFile = entry.szExeFile;
+        process.processId = entry.th32ProcessID;
+        process.sessionKnown = ::ProcessIdToSessionId(entry.th32ProcessID, &process.sessionId) != FALSE;
+        processes.push_back(process);
+        return true;
+    });
+    return processes;
+}
+
+bool HasProcessInSession(const std::vector<ProcessEntry>& processes, const std::wstring& executable,
+                         const DWORD* session) {
+    for (const ProcessEntry& process : processes) {
+        if (::lstrcmpiW(process.exeFile.c_str(), executable.c_str()) != 0) continue;
+        if (session == nullptr || (process.sessionKnown && process.sessionId == *session)) return true;
+    }
+    return false;
+}
+
 bool IsProcessRunning(const std::wstring& executable, bool sameSession) {
     DWORD ownSession = 0;
     if (sameSession && !::ProcessIdToSessionId(::GetCurrentProcessId(), &ownSession)) sameSession = false;
-
-    bool running = false;
-    forEachProcess([&](const PROCESSENTRY32W& entry) {
-        if (::lstrcmpiW(entry.szExeFile, executable.c_str()) != 0) return true;
-        running = true;
-        if (sameSession) {
-            DWORD session = 0;
-            running = ::ProcessIdToSessionId(entry.th32ProcessID, &session) && session == ownSession;
-        }
-        return false;  // the first match decides
-    });
-    return running;
+    return HasProcessInSession(ProcessSnapshot(), executable, sameSession ? &ownSession : nullptr);
 }
 
 std::wstring RunningProcessImagePath(const std::wstring& executable) {
