@@ -71,12 +71,12 @@ std::wstring moduleFilePath(HINSTANCE module) {
     }
 }
 
-DWORD queryOsMajorVersion() {
+DWORD queryOsMajorVersion(VersionQuery query) {
     OSVERSIONINFOEXW extended = {};
     extended.dwOSVersionInfoSize = sizeof(extended);
-    if (::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&extended))) return extended.dwMajorVersion;
+    if (query(reinterpret_cast<OSVERSIONINFOW*>(&extended))) return extended.dwMajorVersion;
     OSVERSIONINFOW basic = {};
     basic.dwOSVersionInfoSize = sizeof(basic);
-    if (::GetVersionExW(&basic)) return basic.dwMajorVersion;
+    if (query(&basic)) return basic.dwMajorVersion;
     return 0;
 }

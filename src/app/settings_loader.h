@@ -25,5 +25,10 @@ void deriveExePaths(const std::wstring& modulePath, AppSettings& settings);
 // whose arguments can occur inside the path).
 std::wstring moduleFilePath(HINSTANCE module);
 
-// dwMajorVersion of GetVersionExW, extended structure first.
-DWORD queryOsMajorVersion();
+// A function shaped like GetVersionExW.
+using VersionQuery = BOOL(WINAPI*)(OSVERSIONINFOW*);
+
+// dwMajorVersion from query, asked with the extended structure first and, when
+// that fails (systems before NT 4.0 SP6 know only the basic one), with the basic
+// structure; 0 when both fail.
+DWORD queryOsMajorVersion(VersionQuery query = ::GetVersionExW);

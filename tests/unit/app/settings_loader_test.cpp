@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "app/resource_ids.h"
 
 TEST(SettingsLoader, ShippedTableGivesTheShippedValues) {
@@ -59,4 +61,31 @@ TEST(SettingsLoader, OwnModulePathEndsWithOwnFileName) {
     EXPECT_EQ(settings.exeDirectory + settings.exeFileName, settings.exePath);
 }
 
-TEST(SettingsLoader, OsMajorVersionIsKnown) { EXPECT_GE(queryOsMajorVersion(), 5u); }
+namespace {
+
+// A stand-in for GetVersionExW that knows only the structure sizes it is told to.
+DWORD acceptedSize = 0;
+std::vector<DWORD> askedSizes;
+
+BOOL WINAPI versionQuery(OSVERSIONINFOW* info) {
+    askedSizes.push_back(info->dwOSVersionInfoSize);
+    if (info->dwOSVersionInfoSize != acceptedSize) return FALSE;
+    info->dwMajorVersion = acceptedSize == sizeof(OSVERSIONINFOEXW) ? 10 : 4;
+    return TRUE;
+}
+
+DWORD majorVersionAccepting(DWORD size) {
+    acceptedSize = size;
+    askedSizes.clear();
+    return queryOsMajorVersion(versionQuery);
+}
+
+}  // namespace
+
+TEST(SettingsLoader, OsMajorVersionFallsBackToTheBasicStructureOnlyWhenTheExtendedOneFails) {
+    EXPECT_EQ(majorVersionAccepting(sizeof(OSVERSIONINFOEXW)), 10u);
+    EXPECT_EQ(askedSizes, std::vector<DWORD>({284}));
+    EXPECT_EQ(majorVersionAccepting(sizeof(OSVERSIONINFOW)), 4u);
+    EXPECT_EQ(askedSizes, std::vector<DWORD>({284, 276}));
+    EXPECT_EQ(majorVersionAccepting(0), 0u);
+}
