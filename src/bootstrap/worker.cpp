@@ -12,6 +12,7 @@
 #include "bootstrap/folders.h"
 #include "bootstrap/installation.h"
 #include "bootstrap/names.h"
+#include "xml/utf8.h"
 
 // The steps, kept out of the class's public face.
 struct PipelineSteps {
@@ -190,7 +191,12 @@ struct PipelineSteps {
                 p.Fail(textWithCode(L"Failed to read 'version_info.xml' file (" + path + L")", ::GetLastError()));
                 return true;
             }
-            text = Utf8ToWide(bytes);
+            // Another encoding would reach the reader as U+FFFD in names and values.
+            if (!xml::decodeUtf8(bytes, text)) {
+                p.Fail(textWithCode(L"Failed to read 'version_info.xml' file (" + path + L")",
+                                    ERROR_NO_UNICODE_TRANSLATION));
+                return true;
+            }
         }  // the bytes go before the document takes its own copy
         if (!p.xmlDocument.parseText(std::move(text))) {
             p.Fail(L"Failed to load 'version_info.xml' file (" + path + L").");

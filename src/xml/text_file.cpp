@@ -1,4 +1,5 @@
-// The file boundary: whole files in byte mode, converted from and to UTF-8.
+// The file boundary: whole files in byte mode, converted from and to UTF-8;
+// a file that is not UTF-8 is refused, never read with replacement characters.
 // The C runtime's file functions keep this portable; only the wide-path open
 // differs between Windows and the native build.
 #include "xml/xml_document.h"
@@ -55,7 +56,13 @@ bool XmlDocument::readTextFile(const std::wstring& path, std::wstring& text, std
         result = errorText(errno ? errno : EIO);
         return false;
     }
-    std::wstring converted = xml::utf8ToWide(bytes);
+    // Bytes in another encoding would come back as U+FFFD and be written over on
+    // save: refuse them as a failed read.
+    std::wstring converted;
+    if (!xml::decodeUtf8(bytes, converted)) {
+        result = errorText(EILSEQ);
+        return false;
+    }
     result = std::to_wstring(bytes.size()) + L" bytes to " + std::to_wstring(converted.size()) +
              L" wide chars";
     text = std::move(converted);

@@ -1,5 +1,6 @@
 #include "xml/utf8.h"
 
+#include <cassert>
 #include <cstdint>
 
 namespace xml {
@@ -26,70 +27,90 @@ void appendUnit(std::string& out, uint32_t c) {
     }
 }
 
+// One character from s[i] on. A sequence is checked as its value builds up, as
+// the system does, so an overlong or surrogate form is rejected together with the
+// continuation byte that revealed it, and a value above U+10FFFF before that byte.
+// A sequence cut short (by another byte or by the end) ends where it was cut: no
+// byte after it is lost. False for an invalid sequence; i ends past its bytes.
+bool decodeOne(const unsigned char* s, size_t n, size_t& i, uint32_t& c) {
+    assert(i < n);
+    const unsigned char lead = s[i++];
+    if (lead < 0x80) {
+        c = lead;
+        return true;
+    }
+    const int more = lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
+                     : lead >= 0xF0 && lead <= 0xF4                             ? 3
+                                                                                : 0;
+    if (more == 0) return false;
+    c = lead & (0x7F >> (more + 1));
+    uint32_t bits;
+    switch (more) {
+    case 3:
+        if (i >= n || (bits = s[i] ^ 0x80u) >= 0x40) return false;
+        c = (c << 6) | bits;
+        ++i;
+        if (c < 0x10) return false;
+        [[fallthrough]];
+    case 2:
+        if (i >= n || (bits = s[i] ^ 0x80u) >= 0x40) return false;
+        c = (c << 6) | bits;
+        if (c >= (0x110000 >> 6)) return false;
+        ++i;
+        if (c < 0x20) return false;
+        if (c >= (0xD800 >> 6) && c <= (0xDFFF >> 6)) return false;
+        [[fallthrough]];
+    default:
+        if (i >= n || (bits = s[i] ^ 0x80u) >= 0x40) return false;
+        c = (c << 6) | bits;
+        ++i;
+        return c >= 0x80;
+    }
+}
+
+void appendWide(std::wstring& out, uint32_t c) {
+    if (c >= 0x10000) {
+        c -= 0x10000;
+        out += wchar_t(0xD800 | (c >> 10));
+        out += wchar_t(0xDC00 | (c & 0x3FF));
+    } else {
+        out += wchar_t(c);
+    }
+}
+
 }  // namespace
 
-// Decoding follows the system's rules byte for byte: a sequence is checked as its
-// value builds up, so an overlong or surrogate form is rejected together with the
-// continuation byte that revealed it, a value above U+10FFFF before that byte, and
-// a sequence cut short by the end of the input takes the rest of the input with it.
+bool decodeUtf8(std::string_view bytes, std::wstring& text) {
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    // Checked whole before anything is allocated: a large file of other bytes
+    // fails at its first bad sequence.
+    size_t units = 0;
+    for (size_t i = 0; i < n;) {
+        uint32_t c;
+        if (!decodeOne(s, n, i, c)) return false;
+        units += c >= 0x10000 ? 2 : 1;
+    }
+    std::wstring out;
+    out.reserve(units);
+    for (size_t i = 0; i < n;) {
+        uint32_t c = 0;
+        decodeOne(s, n, i, c);
+        appendWide(out, c);
+    }
+    assert(out.size() == units);
+    text = std::move(out);
+    return true;
+}
+
 std::wstring utf8ToWide(std::string_view bytes) {
     std::wstring out;
     out.reserve(bytes.size());
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t n = bytes.size();
-    size_t i = 0;
-    while (i < n) {
-        const unsigned char lead = s[i++];
-        if (lead < 0x80) {
-            out += wchar_t(lead);
-            continue;
-        }
-        const int more = lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
-                         : lead >= 0xF0 && lead <= 0xF4                             ? 3
-                                                                                    : 0;
-        if (more == 0) {
-            out += Replacement;
-            continue;
-        }
-        if (n - i < size_t(more)) {
-            out += Replacement;
-            i = n;
-            continue;
-        }
-        uint32_t c = lead & (0x7F >> (more + 1));
-        bool good = false;
-        uint32_t bits;
-        switch (more) {
-        case 3:
-            if ((bits = s[i] ^ 0x80u) >= 0x40) break;
-            c = (c << 6) | bits;
-            ++i;
-            if (c < 0x10) break;
-            [[fallthrough]];
-        case 2:
-            if ((bits = s[i] ^ 0x80u) >= 0x40) break;
-            c = (c << 6) | bits;
-            if (c >= (0x110000 >> 6)) break;
-            ++i;
-            if (c < 0x20) break;
-            if (c >= (0xD800 >> 6) && c <= (0xDFFF >> 6)) break;
-            [[fallthrough]];
-        case 1:
-            if ((bits = s[i] ^ 0x80u) >= 0x40) break;
-            c = (c << 6) | bits;
-            ++i;
-            good = c >= 0x80;
-            break;
-        }
-        if (!good) {
-            out += Replacement;
-        } else if (c >= 0x10000) {
-            c -= 0x10000;
-            out += wchar_t(0xD800 | (c >> 10));
-            out += wchar_t(0xDC00 | (c & 0x3FF));
-        } else {
-            out += wchar_t(c);
-        }
+    for (size_t i = 0; i < n;) {
+        uint32_t c;
+        appendWide(out, decodeOne(s, n, i, c) ? c : Replacement);
     }
     return out;
 }

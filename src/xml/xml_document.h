@@ -60,7 +60,9 @@ public:
     // current. True when the fragment is exactly one well-formed element.
     bool insertSubDocument(std::wstring_view markup);
 
-    // File boundary: byte-exact UTF-8 files (no mark added or removed).
+    // File boundary: byte-exact UTF-8 files (no mark added or removed). A read
+    // fails, leaving text alone, when the file cannot be read or is not UTF-8;
+    // result then holds the runtime's text for the error number.
     static bool readTextFile(const std::wstring& path, std::wstring& text, std::wstring& result);
     static bool writeTextFile(const std::wstring& path, const std::wstring& text,
                               std::wstring& result);

@@ -76,6 +76,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes = in.untilFF();
     const std::wstring text = xml::utf8ToWide(bytes);
     if (xml::utf8ToWide(xml::wideToUtf8(text)) != text) std::abort();  // decoded text round-trips
+    // Strict decoding takes exactly the bytes that come back unchanged, and reads them alike.
+    std::wstring strict;
+    const bool wellFormed = xml::decodeUtf8(bytes, strict);
+    if (wellFormed != (xml::wideToUtf8(text) == bytes) || (wellFormed && strict != text)) std::abort();
+    // An invalid sequence never takes an ASCII byte with it.
+    std::wstring ascii;
+    for (const wchar_t c : text)
+        if (c < 0x80) ascii += c;
+    size_t at = 0;
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) < 0x80 && (at >= ascii.size() || ascii[at++] != wchar_t(c))) std::abort();
+    if (at != ascii.size()) std::abort();
 
     XmlDocument doc;
     bool trusted = doc.parseText(text);

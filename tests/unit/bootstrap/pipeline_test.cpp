@@ -283,6 +283,17 @@ TEST_F(Pipeline, BadDescriptionsEndTheRunWithTheirTaskNames) {
     EXPECT_EQ(outcome.text, L"Failed to load 'version_info.xml' file (" + (download_ / L"version_info.xml") + L").");
     EXPECT_EQ(outcome.task, ReadXML);
 
+    // Not UTF-8: the names would be compared holding U+FFFD.
+    TearDown();
+    SetUp();
+    publish(L"latin1", "<?xml version='1.0' encoding='iso-8859-1'?><application name='Talvoro'>"
+                       "<product language='1033'><version name='2.2.015' productCode='{P}'><files msi='Setup'>"
+                       "<file>Caf\xE9.msi.deploy</file></files></version></product></application>");
+    outcome = run(url(L"/latin1"));
+    EXPECT_EQ(outcome.text,
+              L"Failed to read 'version_info.xml' file (" + (download_ / L"version_info.xml") + L"). Error: 1113.");
+    EXPECT_EQ(outcome.task, ReadXML);
+
     TearDown();
     SetUp();
     publish(L"noproducts", "\xEF\xBB\xBF<application name='Talvoro'/>");
@@ -304,7 +315,8 @@ TEST_F(Pipeline, BadDescriptionsEndTheRunWithTheirTaskNames) {
 TEST_F(Pipeline, HugeAndHostileDescriptionsFailWithoutACrashOrAHang) {
     // 100 MB of bytes that are neither UTF-8 text nor markup (a rule of the server).
     Outcome outcome = run(url(L"/huge"), 120000);
-    EXPECT_EQ(outcome.text, L"Failed to load 'version_info.xml' file (" + (download_ / L"version_info.xml") + L").");
+    EXPECT_EQ(outcome.text,
+              L"Failed to read 'version_info.xml' file (" + (download_ / L"version_info.xml") + L"). Error: 1113.");
     EXPECT_EQ(outcome.task, ReadXML);
 
     TearDown();

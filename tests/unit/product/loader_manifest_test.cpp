@@ -180,22 +180,28 @@ TEST(UpdateLoaderManifest, KeepsAByteOrderMarkWhenThereWasOneAndAddsNone) {
 }
 
 TEST(UpdateLoaderManifest, BadManifestsGiveTheirTextAndAreLeftAsTheyWere) {
+    using namespace std::string_literals;  // bytes with NULs in them
     struct Case {
-        const char* bytes;  // null: no file
+        bool file;
+        std::string bytes;
         const wchar_t* text;
     } cases[] = {
-        {nullptr, L"Can't find the manifest file."},
-        {"", L"Failed to read the manifest file."},
-        {"<configuration><msi></configuration>", L"Failed to read the manifest file."},
-        {"<settings><msi/></settings>", L"Can't find the 'configuration' section in the manifest file."},
+        {false, "", L"Can't find the manifest file."},
+        {true, "", L"Failed to read the manifest file."},
+        {true, "<configuration><msi></configuration>", L"Failed to read the manifest file."},
+        {true, "<settings><msi/></settings>", L"Can't find the 'configuration' section in the manifest file."},
+        // Other encodings: read as UTF-8 they would be saved with U+FFFD in place of their characters.
+        {true, "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<configuration><note>caf\xE9</note></configuration>",
+         L"Failed to read the manifest file."},
+        {true, "\xFF\xFE<\0c\0o\0n\0f\0i\0g\0u\0r\0a\0t\0i\0o\0n\0/\0>\0"s, L"Failed to read the manifest file."},
     };
     for (const Case& c : cases) {
         ManifestFolder folder;
-        if (c.bytes) folder.write(c.bytes);
+        if (c.file) folder.write(c.bytes);
         std::wstring error = L"earlier";
         EXPECT_FALSE(updateLoaderManifest(values(), folder.path(), error));
         EXPECT_EQ(error, c.text);
-        if (c.bytes) {
+        if (c.file) {
             EXPECT_EQ(folder.read(), c.bytes);
         }
     }

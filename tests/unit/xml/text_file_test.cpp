@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -94,6 +96,25 @@ TEST_F(TextFile, OpenFailures) {
     EXPECT_FALSE(XmlDocument::writeTextFile(path(L"no-dir") + L"/x.xml", L"<a/>", result));
     EXPECT_EQ(L"No such file or directory", result);
     EXPECT_FALSE(XmlDocument::readTextFile(path(L"x") + std::wstring(1, L'\0') + L"y", text, result));
+}
+
+// A file in another encoding fails as a read does, with the runtime's text for
+// EILSEQ, and leaves the document and the text alone instead of reading U+FFFD.
+TEST_F(TextFile, NotUtf8IsRefused) {
+    const std::wstring expected = xml::utf8ToWide(std::strerror(EILSEQ));
+    writeBytes(path(L"latin1.xml"), "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n<a>caf\xE9</a>\n");
+    writeBytes(path(L"utf16.xml"), std::string("\xFF\xFE<\0a\0/\0>\0", 10));
+    for (const wchar_t* name : {L"latin1.xml", L"utf16.xml"}) {
+        XmlDocument doc;
+        doc.parseText(L"<keep/>");
+        EXPECT_FALSE(doc.loadFile(path(name)));
+        EXPECT_EQ(expected, doc.resultText());
+        EXPECT_EQ(L"<keep/>", doc.documentText());
+        std::wstring text = L"unchanged", result;
+        EXPECT_FALSE(XmlDocument::readTextFile(path(name), text, result));
+        EXPECT_EQ(L"unchanged", text);
+        EXPECT_EQ(expected, result);
+    }
 }
 
 // An empty text writes an empty file, and an empty file reads as an empty text.

@@ -33,8 +33,7 @@ TEST(Utf8, ValidRoundTrip) {
 }
 
 // Invalid bytes become U+FFFD, grouped as the system groups them: a form found bad
-// by its value goes with the byte that showed it, a cut-off sequence at the end
-// takes the rest of the input.
+// by its value goes with the byte that showed it; a sequence cut off loses no byte after it.
 TEST(Utf8, InvalidBytesBecomeReplacement) {
     const unsigned R = 0xFFFD;
     EXPECT_EQ(units({R, 'a'}), utf8ToWide("\x80" "a"));
@@ -44,10 +43,34 @@ TEST(Utf8, InvalidBytesBecomeReplacement) {
     EXPECT_EQ(units({R, R, R}), utf8ToWide("\xF4\x90\x80\x80"));  // above U+10FFFF
     EXPECT_EQ(units({R, 'a'}), utf8ToWide("\xE2\x82" "a"));        // broken, then ASCII
     EXPECT_EQ(units({R}), utf8ToWide("\xF0\x9F\x98"));             // cut off at the end
-    EXPECT_EQ(units({'x', R}), utf8ToWide("x\xF3\x80" "z"));       // cut off: the rest goes too
+    EXPECT_EQ(units({'x', R, 'z'}), utf8ToWide("x\xF3\x80" "z"));  // cut off near the end
+    EXPECT_EQ(units({'<', R, '>'}), utf8ToWide("<\xE2>"));
     EXPECT_EQ(units({R, R}), utf8ToWide("\xFE\xFF"));
     EXPECT_EQ(units({R, 0xE9}), utf8ToWide("\xE2\xC3\xA9"));
     EXPECT_EQ(units({0xD7FF, 0xFFFE}), utf8ToWide("\xED\x9F\xBF\xEF\xBF\xBE"));
+}
+
+// Strict decoding takes well-formed UTF-8 only, a byte order mark included, and
+// leaves the text alone for anything else.
+TEST(Utf8, StrictDecodingRefusesWhatIsNotUtf8) {
+    using namespace std::string_literals;  // bytes with NULs in them
+    std::wstring text = L"kept";
+    const std::string refused[] = {
+        "caf\xE9"s,                                   // ISO-8859-1
+        "\xFF\xFE<\0a\0/\0>\0"s, "\xFE\xFF\0<\0a"s,  // UTF-16 with a byte order mark
+        "\xC0\xAF"s, "\xE0\x80\xAF"s, "\xF0\x80\x80\xAF"s,  // overlong
+        "\xED\xA0\x80"s, "\xED\xBF\xBF"s,                // surrogates
+        "\xF4\x90\x80\x80"s, "\xF8\x88\x80\x80\x80"s,   // above U+10FFFF
+        "<a/>\xF0\x9F\x98"s, "<a/>\xC3"s, "\x80"s,      // cut off, stray continuation
+    };
+    for (const std::string& bytes : refused) {
+        EXPECT_FALSE(xml::decodeUtf8(bytes, text)) << bytes;
+        EXPECT_EQ(L"kept", text);
+    }
+    ASSERT_TRUE(xml::decodeUtf8("\xEF\xBB\xBF<a>\0\xF4\x8F\xBF\xBF\xEF\xBF\xBE\xEF\xBF\xBD</a>"s, text));
+    EXPECT_EQ(units({0xFEFF, '<', 'a', '>', 0, 0xDBFF, 0xDFFF, 0xFFFE, 0xFFFD, '<', '/', 'a', '>'}), text);
+    EXPECT_TRUE(xml::decodeUtf8("", text));
+    EXPECT_EQ(L"", text);
 }
 
 // Lone surrogates cannot be written as UTF-8 and become U+FFFD.
@@ -90,7 +113,8 @@ std::string hex(const std::string& s) {
 }  // namespace
 
 // The conversion gives the system's characters for every short sequence of telling bytes
-// and for random byte strings.
+// and for random byte strings. ASCII after each keeps the system off its end-of-input
+// rule (a cut-off sequence there takes the rest of the input), which is not followed.
 TEST(Utf8, MatchesSystemConversion) {
     const unsigned char telling[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1, 0xC2,
                                      0xDF, 0xE0, 0xE1, 0xEC, 0xED, 0xEE, 0xEF, 0xF0, 0xF1, 0xF3, 0xF4, 0xF5, 0xFF};
@@ -101,7 +125,7 @@ TEST(Utf8, MatchesSystemConversion) {
             for (size_t c = 0; c < k; ++c) {
                 const std::string s{char(telling[a]), char(telling[b]), char(telling[c]), char(0x80), 'z'};
                 for (size_t len = 1; len <= s.size(); ++len) {
-                    const std::string part = s.substr(0, len);
+                    const std::string part = s.substr(0, len) + "zzz";
                     if (utf8ToWide(part) != systemToWide(part) && ++mismatches < 10)
                         ADD_FAILURE() << "bytes " << hex(part);
                 }
@@ -110,6 +134,7 @@ TEST(Utf8, MatchesSystemConversion) {
     for (int i = 0; i < 20000; ++i) {
         std::string s(size_t(random() % 12), '\0');
         for (char& ch : s) ch = char(random() % 4 == 0 ? telling[random() % k] : random() % 256);
+        s += "zzz";
         if (utf8ToWide(s) != systemToWide(s) && ++mismatches < 10) ADD_FAILURE() << "bytes " << hex(s);
     }
     EXPECT_EQ(0, mismatches);
