@@ -51,8 +51,8 @@ bool startsWith(const wchar_t* s, size_t end, size_t i, const wchar_t* word) {
 }
 
 // Decodes the five named references and numeric ones (decimal, or hexadecimal
-// with a lower-case x) whose ";" comes within six characters after "&#". Any
-// other "&" is kept as it is.
+// with a lower-case x) whose ";" comes within six characters after "&#"; a value
+// above U+FFFF becomes a surrogate pair. Any other "&" is kept as it is.
 std::wstring decodeValue(const wchar_t* s, size_t begin, size_t end) {
     static const struct {
         const wchar_t* name;
@@ -97,9 +97,16 @@ std::wstring decodeValue(const wchar_t* s, size_t begin, size_t end) {
                     else
                         break;  // what follows the digits up to ";" is ignored
                 }
-                value &= 0xFFFF;
-                if (digits > 0 && value != 0) {
-                    out += wchar_t(value);
+                // Six characters hold no value above U+10FFFF, but the rule should
+                // not lean on that: such a value stays raw like any unknown reference.
+                if (digits > 0 && value != 0 && value <= 0x10FFFF) {
+                    if (value >= 0x10000) {  // UTF-16 text: a surrogate pair
+                        value -= 0x10000;
+                        out += wchar_t(0xD800 | (value >> 10));
+                        out += wchar_t(0xDC00 | (value & 0x3FF));
+                    } else {
+                        out += wchar_t(value);
+                    }
                     i = semicolon;
                     continue;
                 }

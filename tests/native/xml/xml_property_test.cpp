@@ -27,9 +27,11 @@ public:
     }
 
     std::wstring text() {
-        static const wchar_t* pieces[] = {L"t", L"1&amp;2", L"&lt;", L" ", L"\r\n  ", L"x>y", L"\u00e9", L"&#65;"};
+        static const wchar_t* pieces[] = {L"t",     L"1&amp;2", L"&lt;",  L" ",
+                                          L"\r\n  ", L"x>y",     L"\u00e9", L"&#65;",
+                                          L"&#x1F600;"};
         std::wstring out;
-        for (int i = pick(3) + 1; i > 0; --i) out += pieces[pick(8)];
+        for (int i = pick(3) + 1; i > 0; --i) out += pieces[pick(9)];
         return out;
     }
 

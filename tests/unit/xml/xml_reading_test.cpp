@@ -88,16 +88,28 @@ TEST(XmlReading, EnterAndLeave) {
 TEST(XmlReading, AttributeReferences) {
     XmlDocument doc = onChild(
         L"<r><e a='a&lt;b' b=\"&#65;&#x41;\" c='&#X41;&#0;&#x;&#65' d='&quot;&apos;&gt;&amp;amp;' "
-        L"e='&LT;&lt' f='&#x1F600;' g='&#65xyz;' h='&#1234567;'/></r>",
+        L"e='&LT;&lt' g='&#65xyz;' h='&#1234567;'/></r>",
         L"e");
     EXPECT_EQ(L"a<b", doc.getAttribute(L"a"));
     EXPECT_EQ(L"AA", doc.getAttribute(L"b"));
     EXPECT_EQ(L"&#X41;&#0;&#x;&#65", doc.getAttribute(L"c"));
     EXPECT_EQ(L"\"'>&amp;", doc.getAttribute(L"d"));
     EXPECT_EQ(L"&LT;&lt", doc.getAttribute(L"e"));
-    EXPECT_EQ(std::wstring(1, wchar_t(0xF600)), doc.getAttribute(L"f"));
     EXPECT_EQ(L"A", doc.getAttribute(L"g"));
     EXPECT_EQ(L"&#1234567;", doc.getAttribute(L"h"));
+}
+
+// A reference above U+FFFF gives its surrogate pair, in hexadecimal and decimal
+// alike; none gives another character. Element text stays raw.
+TEST(XmlReading, ReferencesAboveTheBasicPlane) {
+    XmlDocument doc = onChild(
+        L"<r><e f='&#x1F600;' g='a&#128512;&#x10000;&#xFFFF;z' h='&#x110000;&#1114112;&#x0110000;'>"
+        L"&#x1F600;&#128512;</e></r>",
+        L"e");
+    EXPECT_EQ(L"\xD83D\xDE00", doc.getAttribute(L"f"));
+    EXPECT_EQ(L"a\xD83D\xDE00\xD800\xDC00\xFFFFz", doc.getAttribute(L"g"));
+    EXPECT_EQ(L"&#x110000;&#1114112;&#x0110000;", doc.getAttribute(L"h"));  // beyond U+10FFFF
+    EXPECT_EQ(L"&#x1F600;&#128512;", doc.getElementText());
 }
 
 // Quoting, unquoted values, names in any case, absent and valueless attributes.
