@@ -98,7 +98,7 @@ private:
         std::wstring arguments = L"/i \"" + combinePath(p_.downloadFolder, p_.msiFileName) + L"\"";
         if (!p_.showInstallUI) arguments += L" /quiet";
         if (!RunMsiexec(arguments, p_.showInstallUI, p_.errorText)) return fail();
-        if (!updateLoaderManifests()) return fail();
+        if (!updateLoaderManifests(p_.errorText)) return fail();
         return true;
     }
 
@@ -108,19 +108,22 @@ private:
             case clrhost::ModuleInstall::Failed: return fail();
             case clrhost::ModuleInstall::Installed: break;
         }
-        updateLoaderManifests();  // not judged here: the module is told the folder either way
+        // Not judged here: the module is told the folder either way, and the
+        // text of a failed update must not turn this success into a failure box.
+        std::wstring ignored;
+        updateLoaderManifests(ignored);
         clrhost::FinishModuleInstall(p_);
         return true;
     }
 
-    bool updateLoaderManifests() {
+    bool updateLoaderManifests(std::wstring& errorText) {
         LoaderManifestValues values;
         values.installationUrl = settings_.installationUrl;
         values.language = settings_.language;
         values.version = settings_.version;
         values.productCode = settings_.productCode;
         values.perUser = settings_.perUser();
-        return UpdateLoaderManifests(settings_.loaderComponentCodes, values, p_.manifestFolder, p_.errorText);
+        return UpdateLoaderManifests(settings_.loaderComponentCodes, values, p_.manifestFolder, errorText);
     }
 
     // Step 8: after a successful installation, or when the module cancelled it.

@@ -38,6 +38,27 @@ bool localPathInside(const std::wstring& downloadFolder, const std::wstring& nam
            equalsAsciiNoCase(canonical.substr(0, canonicalFolder.size()), canonicalFolder);
 }
 
+// The name a release file is stored under: the download step drops a ".deploy"
+// suffix (any case) from a name longer than the suffix.
+std::wstring storedPath(const std::wstring& local) {
+    const std::wstring suffix = L".deploy";
+    if (local.size() > suffix.size() && endsWithNoCase(local, suffix))
+        return local.substr(0, local.size() - suffix.size());
+    return local;
+}
+
+// Whether the package is one of the release's files, so the installer is never
+// started on a file that was not fetched. Compared as full paths, the way the
+// installation joins the download folder and the package name.
+bool packageAmongFiles(const ProductDescription& description, const std::wstring& downloadFolder) {
+    const std::wstring package = combinePath(downloadFolder, description.msiFileName);
+    if (package.empty()) return false;
+    for (const std::wstring& local : description.localFiles) {
+        if (equalsAsciiNoCase(storedPath(local), package)) return true;
+    }
+    return false;
+}
+
 void appendEntry(ProductDescription& description, const std::wstring& code, const std::wstring& version,
                  const std::wstring& language, bool installUI, bool uninstallUI) {
     ProductEntry entry;
@@ -77,6 +98,10 @@ bool readCurrentRelease(XmlDocument& document, const DescriptionInputs& inputs, 
     document.enterElement();
     while (document.findElement(L"file")) {
         const std::wstring name = document.getElementText();
+        if (name.empty()) {
+            errorText = L"XML error: A 'file' element has no file name.";
+            return false;
+        }
         std::wstring local;
         if (!localPathInside(inputs.downloadFolder, name, local)) {
             errorText = L"XML error: The file name '" + name + L"' points outside the download folder.";
@@ -169,6 +194,13 @@ bool readProductDescription(XmlDocument& document, const DescriptionInputs& inpu
             readProductEntry(document, code, version, language, description);
         }
         document.leaveElement();
+    }
+    // No release (no package name) and a release without files are reported by
+    // the later steps, which say so more precisely.
+    if (!description.msiFileName.empty() && !description.localFiles.empty() &&
+        !packageAmongFiles(description, inputs.downloadFolder)) {
+        errorText = L"XML error: The package '" + description.msiFileName + L"' is not among the release's files.";
+        return false;
     }
     return true;
 }

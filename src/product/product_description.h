@@ -45,8 +45,9 @@ struct DescriptionInputs {
 
 // Reads the parsed document from its start into description. False with
 // errorText set when the file is not usable: no application element, another
-// company's file, a current release without files, a file name that would
-// leave the download folder, or a malformed sha256 attribute.
+// company's file, a current release without files, an empty file name or one
+// that would leave the download folder, a malformed sha256 attribute, or a
+// package that is not among the release's files.
 bool readProductDescription(XmlDocument& document, const DescriptionInputs& inputs, ProductDescription& description,
                             std::wstring& errorText);
 

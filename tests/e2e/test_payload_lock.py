@@ -77,8 +77,8 @@ def test_while_the_run_waits_for_the_host_the_package_cannot_be_changed_and_inst
 def test_a_later_file_of_the_same_name_in_another_case_replaces_the_held_one_and_is_held_itself(
         scenario, release_root, request):
     # The server tells the names apart, Windows does not: both land on one file.
-    publish(release_root / "rel", {"notes.txt": b"first", "NOTES.TXT": b"second"},
-            version_info(["notes.txt", "NOTES.TXT", "never.bin"]))
+    publish(release_root / "rel", {"Setup.msi": b"package", "notes.txt": b"first", "NOTES.TXT": b"second"},
+            version_info(["Setup.msi", "notes.txt", "NOTES.TXT", "never.bin"]))
     server = start_server(request, release_root, rules=["/rel/1033/2.2.015/never.bin=slow?interval=20&chunk=8192"])
     watcher = scenario.watch(track=[WINDOW_CLASS])
     process = scenario.start_bootstrapper({"installationUrl": server.url + "/rel"})

@@ -73,9 +73,9 @@ def test_files_copied_from_a_folder_are_checked_too_and_a_deploy_file_by_its_sto
     good = b"checked and matching"
     changed = b"what the publisher hashed"
     publish(release_root / "rel", {"first.txt": good, "lib/Actions.dll.deploy": one_byte_changed(changed),
-                                   "last.txt": b"never copied"},
+                                   PACKAGE: b"never copied"},
             description([("first.txt", sha256(good)), ("lib/Actions.dll.deploy", sha256(changed).upper()),
-                         ("last.txt", None)]))
+                         (PACKAGE, None)]))
     failure_box(scenario, {"installationUrl": windows_path(release_root / "rel")},
                 "The file 'Actions.dll' does not match its SHA-256 digest. Task name: DownloadFile.")
 

@@ -66,9 +66,9 @@ std::string narrow(const std::wstring& text) {
     return result;
 }
 
-std::string versionInfo(const std::vector<std::wstring>& files) {
+std::string versionInfo(const std::vector<std::wstring>& files, const std::wstring& msi = L"Setup") {
     std::wstring xml = L"<application name='Talvoro'><product language='1033'>"
-                       L"<version name='2.2.015' productCode='{P}'><files msi='Setup'>";
+                       L"<version name='2.2.015' productCode='{P}'><files msi='" + msi + L"'>";
     for (const std::wstring& f : files) xml += L"<file>" + f + L"</file>";
     xml += L"</files></version></product></application>";
     return narrow(xml);
@@ -226,14 +226,14 @@ TEST_F(Pipeline, AReleaseInAFolderIsCopiedAndTheRunEndsAlthoughTheCopyNeverRepor
 }
 
 TEST_F(Pipeline, ARelativeFolderIsFoundBesideTheProgram) {
-    publish(L"beside", versionInfo({L"x.msi"}), {{L"x.msi", "x"}});
+    publish(L"beside", versionInfo({L"x.msi"}, L"x"), {{L"x.msi", "x"}});
     const Outcome outcome = run(L"beside");
     ASSERT_TRUE(outcome.finished) << narrow(outcome.text);
     EXPECT_EQ(readText(download_ / L"x.msi"), "x");
 }
 
 TEST_F(Pipeline, AMissingReleaseFileIsA404WithItsUrl) {
-    publish(L"missing", versionInfo({L"there.msi", L"gone.dll"}), {{L"there.msi", "x"}});
+    publish(L"missing", versionInfo({L"there.msi", L"gone.dll"}, L"there"), {{L"there.msi", "x"}});
     const Outcome outcome = run(url(L"/missing/"));
     ASSERT_TRUE(outcome.failed);
     EXPECT_EQ(outcome.text, L"404 error: Not Found: " + url(L"/missing/1033/2.2.015/gone.dll") + L".");
@@ -330,7 +330,8 @@ TEST_F(Pipeline, HugeAndHostileDescriptionsFailWithoutACrashOrAHang) {
 
 TEST_F(Pipeline, ManySmallFilesGoThroughWithoutPauses) {
     std::vector<std::pair<std::wstring, std::string>> files;
-    std::vector<std::wstring> names;
+    std::vector<std::wstring> names = {L"Setup.msi"};
+    files.push_back({names.back(), "package"});
     for (int i = 0; i < 40; ++i) {
         names.push_back(L"f" + std::to_wstring(i) + L".bin");
         files.push_back({names.back(), pattern(100 + i, i)});

@@ -82,9 +82,27 @@ TEST(ManagerTest, NotificationsForUnknownIdsOrStepsAreIgnored) {
     EXPECT_EQ(::SendMessageW(window, WM_HTTP_STEP, id, 3), 0);
     EXPECT_EQ(::SendMessageW(window, WM_HTTP_STEP, id, -1), 0);
     EXPECT_TRUE(manager.events.empty());
+}
+
+TEST(ManagerTest, DeleteMovesOnlyThatRequestToTheDyingListAndIgnoresIdsItDoesNotRun) {
+    RecordingManager manager;
+    const int id = manager.AddRequest(requestFor(L"/_/hang"));
+    const int other = manager.AddRequest(requestFor(L"/_/hang"));
+    // No message is pumped here, so the sweep cannot empty the dying list meanwhile.
     manager.DeleteRequest(id);
+    EXPECT_EQ(manager.FindRequest(id), nullptr);
+    EXPECT_EQ(manager.RunningCount(), 1u);
+    EXPECT_EQ(manager.DyingCount(), 1u);
     manager.DeleteRequest(id);  // a second delete finds nothing
     manager.DeleteRequest(12345);
+    EXPECT_NE(manager.FindRequest(other), nullptr);
+    EXPECT_EQ(manager.RunningCount(), 1u);
+    EXPECT_EQ(manager.DyingCount(), 1u) << "a request is stopped and listed as dying once";
+    manager.DeleteRequest(other);
+    EXPECT_EQ(manager.RunningCount(), 0u);
+    EXPECT_EQ(manager.DyingCount(), 2u);
+    ASSERT_TRUE(pumpUntil([&] { return idle(manager); }));
+    EXPECT_TRUE(manager.events.empty());
 }
 
 TEST(ManagerTest, DeletedRequestGetsNoFurtherCallbackAndIsSwept) {

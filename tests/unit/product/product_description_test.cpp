@@ -102,6 +102,22 @@ TEST(ReadProductDescription, FailuresHaveTheirTexts) {
     EXPECT_EQ(read(L"<application/>").error, L"XML error: Wrong product name.");
     EXPECT_EQ(read(release(L"<preferences/>")).error, L"XML error: Can't find the 'files' tag.");
     EXPECT_EQ(read(L"").error, L"XML error: Can't find the 'application' tag.");
+    EXPECT_EQ(read(release(L"<files msi='a'><file>a.msi</file><file/></files>")).error,
+              L"XML error: A 'file' element has no file name.");
+}
+
+TEST(ReadProductDescription, ThePackageMustBeOneOfTheReleasesFilesByItsStoredName) {
+    const Read absent = read(release(L"<files msi='a'><file>b.msi</file></files>"));
+    EXPECT_FALSE(absent.ok);
+    EXPECT_EQ(absent.error, L"XML error: The package 'a.msi' is not among the release's files.");
+    // Stored without ".deploy", in a sub-folder, compared without ASCII case.
+    for (const wchar_t* files : {L"<file>x.dll</file><file>A.MSI.Deploy</file>", L"<file>a.msi</file>"}) {
+        const Read r = read(release(std::wstring(L"<files msi='a'>") + files + L"</files>"));
+        EXPECT_TRUE(r.ok) << r.error;
+    }
+    EXPECT_TRUE(read(release(L"<files msi='lib/a'><file>lib\\a.msi</file></files>")).ok);
+    EXPECT_FALSE(read(release(L"<files msi='a'><file>lib/a.msi</file></files>")).ok) << "another folder";
+    EXPECT_FALSE(read(release(L"<files msi='a'><file>a.msi.bak</file></files>")).ok);
 }
 
 TEST(ReadProductDescription, NamesAndValuesMatchWithoutAsciiCaseButVersionsAreText) {
