@@ -1,5 +1,6 @@
 #include "http/http_request.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "http/notifications.h"
@@ -21,6 +22,47 @@ constexpr LONG maxReservation = 1 << 30;
 enum CallState : LONG { Idle = 0, InCall = 1, Stopped = 2 };
 
 HWND volatile dialogParent = nullptr;
+
+struct UrlParts {
+    INTERNET_SCHEME scheme = INTERNET_SCHEME_UNKNOWN;
+    std::wstring host;
+    std::wstring path;  // with its query
+    INTERNET_PORT port = 0;
+};
+
+bool crackUrl(const std::wstring& url, UrlParts& out) {
+    std::vector<wchar_t> host(url.size() + 8), path(url.size() + 8);
+    URL_COMPONENTSW parts = {};
+    parts.dwStructSize = sizeof(parts);
+    parts.lpszHostName = host.data();
+    parts.dwHostNameLength = static_cast<DWORD>(host.size());
+    // With no buffer of its own for the extra information, the query stays in the path.
+    parts.lpszUrlPath = path.data();
+    parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+    if (url.empty() || !::InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return false;
+    out.scheme = parts.nScheme;
+    out.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+    out.path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+    // The URL's own port; the scheme's default only when it names none.
+    out.port = parts.nPort;
+    if (out.port == 0)
+        out.port = out.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    return true;
+}
+
+bool isRedirect(LONG status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// The absolute URL a Location names, resolved against the URL that was asked for.
+bool combineUrl(const std::wstring& base, const std::wstring& location, std::wstring& out) {
+    // Room for every character escaped.
+    std::vector<wchar_t> buffer((base.size() + location.size()) * 3 + 64, L'\0');
+    DWORD length = static_cast<DWORD>(buffer.size());
+    if (!::InternetCombineUrlW(base.c_str(), location.c_str(), buffer.data(), &length, 0)) return false;
+    out.assign(buffer.data(), std::min<size_t>(length, buffer.size()));
+    return !out.empty();
+}
 
 bool threadRunning(const base::unique_handle& thread) {
     return thread && ::WaitForSingleObject(thread.get(), 0) == WAIT_TIMEOUT;
@@ -54,22 +96,12 @@ FCHttpRequest::~FCHttpRequest() {
 }
 
 void FCHttpRequest::CrackUrl() {
-    const std::wstring& url = header_.url;
-    std::vector<wchar_t> host(url.size() + 8), path(url.size() + 8);
-    URL_COMPONENTSW parts = {};
-    parts.dwStructSize = sizeof(parts);
-    parts.lpszHostName = host.data();
-    parts.dwHostNameLength = static_cast<DWORD>(host.size());
-    // With no buffer of its own for the extra information, the query stays in the path.
-    parts.lpszUrlPath = path.data();
-    parts.dwUrlPathLength = static_cast<DWORD>(path.size());
-    if (url.empty() || !::InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return;
-    scheme_ = parts.nScheme;
-    host_.assign(parts.lpszHostName, parts.dwHostNameLength);
-    path_.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
-    // The URL's own port; the scheme's default only when it names none.
-    port_ = parts.nPort;
-    if (port_ == 0) port_ = scheme_ == INTERNET_SCHEME_HTTPS ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    UrlParts parts;
+    if (!crackUrl(header_.url, parts)) return;
+    scheme_ = parts.scheme;
+    host_ = parts.host;
+    path_ = parts.path;
+    port_ = parts.port;
 }
 
 void FCHttpRequest::OpenSession() {
@@ -124,6 +156,9 @@ void FCHttpRequest::Connect() {
 void FCHttpRequest::OpenRequest() {
     connectThread_.reset();
     if (scheme_ == INTERNET_SCHEME_HTTPS) header_.openFlags |= INTERNET_FLAG_SECURE;
+    // WinINet would follow a redirect loop for ever; the transfer thread counts them instead.
+    followRedirects_ = (header_.openFlags & INTERNET_FLAG_NO_AUTO_REDIRECT) == 0;
+    header_.openFlags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
     request_.reset(::HttpOpenRequestW(connection_.get(), methodText(header_.method), path_.c_str(), nullptr, nullptr,
                                       nullptr, header_.openFlags, 0));
     threadRequest_ = request_.get();
@@ -142,15 +177,12 @@ DWORD WINAPI FCHttpRequest::TransferThread(void* self) {
 }
 
 void FCHttpRequest::Transfer() {
-    const HINTERNET request = threadRequest_;
+    HINTERNET request = threadRequest_;
     std::wstring headers = header_.headerText;
     if (header_.rangeStart != 0) headers += L"Range: bytes=" + std::to_wstring(header_.rangeStart) + L"-\r\n";
 
-    bool retry = false;
-    bool sent = SendOnce(request, headers, retry);
-    while (retry && ::WaitForSingleObject(stopEvent_.get(), retryPauseMs) == WAIT_TIMEOUT) {
-        sent = SendOnce(request, headers, retry);
-    }
+    bool sent = SendWithRetries(request, headers, header_.postData);
+    if (followRedirects_) sent = FollowRedirects(request, headers, sent);
     ::SendNotifyMessageW(window_, WM_HTTP_STEP, static_cast<WPARAM>(id_), HttpRequestSent);
 
     // A request that was never sent has no body; some WinINet versions would
@@ -160,14 +192,87 @@ void FCHttpRequest::Transfer() {
     ::SendNotifyMessageW(window_, WM_HTTP_STEP, static_cast<WPARAM>(id_), HttpBodyFinished);
 }
 
+bool FCHttpRequest::SendWithRetries(HINTERNET request, const std::wstring& headers, const std::string& body) {
+    bool retry = false;
+    bool sent = SendOnce(request, headers, body, retry);
+    while (retry && ::WaitForSingleObject(stopEvent_.get(), retryPauseMs) == WAIT_TIMEOUT) {
+        sent = SendOnce(request, headers, body, retry);
+    }
+    return sent;
+}
+
+// Follows up to maxRedirects redirects in a row, each with the same extra
+// headers; the answer after the last one is the response whatever its status.
+// Returns whether the request that `request` now names was sent.
+bool FCHttpRequest::FollowRedirects(HINTERNET& request, const std::wstring& headers, bool sent) {
+    std::wstring url = header_.url;
+    INTERNET_SCHEME scheme = scheme_;
+    const wchar_t* verb = methodText(header_.method);
+    const std::string* body = &header_.postData;
+    const std::string noBody;
+    for (int hop = 0; sent && hop < maxRedirects; ++hop) {
+        if (!BeginCall()) return false;
+        const LONG status = queryNumber(request, HTTP_QUERY_STATUS_CODE);
+        std::wstring location;
+        const bool located = isRedirect(status) && queryText(request, HTTP_QUERY_LOCATION, location);
+        if (!EndCall()) return false;
+        std::wstring next;
+        UrlParts parts;
+        if (!located || location.empty() || !combineUrl(url, location, next) || !crackUrl(next, parts)) break;
+        if (parts.scheme != INTERNET_SCHEME_HTTP && parts.scheme != INTERNET_SCHEME_HTTPS) break;
+        // A change of scheme only where the owner's flags allow it, as WinINet would.
+        if (parts.scheme != scheme) {
+            const DWORD allowed =
+                parts.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP;
+            if ((header_.openFlags & allowed) == 0) break;
+        }
+        // 303 always, and 301 or 302 after a POST, continue as GET without the body.
+        if (status == 303 || ((status == 301 || status == 302) && std::wstring(verb) == L"POST")) {
+            verb = L"GET";
+            body = &noBody;
+        }
+        if (!OpenRedirected(next, verb)) return false;
+        request = threadRequest_;
+        url = next;
+        scheme = parts.scheme;
+        sent = SendWithRetries(request, headers, *body);
+    }
+    return sent;
+}
+
+// Replaces the request (and its connection) with one for `url`. Runs on the
+// transfer thread between calls, when StopThreads leaves the handles alone.
+bool FCHttpRequest::OpenRedirected(const std::wstring& url, const wchar_t* verb) {
+    UrlParts parts;
+    if (!crackUrl(url, parts)) return false;
+    threadRequest_ = nullptr;
+    request_.reset();  // children before parents
+    connection_.reset();
+    if (!BeginCall()) return false;
+    DWORD flags = header_.openFlags & ~INTERNET_FLAG_SECURE;
+    if (parts.scheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
+    http::unique_hinternet connection(::InternetConnectW(session_.get(), parts.host.c_str(), parts.port, nullptr,
+                                                         nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    http::unique_hinternet request;
+    if (connection) {
+        request.reset(::HttpOpenRequestW(connection.get(), verb, parts.path.c_str(), nullptr, nullptr, nullptr,
+                                         flags, 0));
+    }
+    if (!EndCall() || !request) return false;
+    connection_ = std::move(connection);
+    request_ = std::move(request);
+    threadRequest_ = request_.get();
+    return true;
+}
+
 // True when the request went out; `retry` when the error dialog asks to send again.
-bool FCHttpRequest::SendOnce(HINTERNET request, const std::wstring& headers, bool& retry) {
+bool FCHttpRequest::SendOnce(HINTERNET request, const std::wstring& headers, const std::string& body, bool& retry) {
     retry = false;
     if (!BeginCall()) return false;
     const BOOL sent = ::HttpSendRequestW(request, headers.empty() ? nullptr : headers.c_str(),
                                          static_cast<DWORD>(headers.size()),
-                                         header_.postData.empty() ? nullptr : const_cast<char*>(header_.postData.data()),
-                                         static_cast<DWORD>(header_.postData.size()));
+                                         body.empty() ? nullptr : const_cast<char*>(body.data()),
+                                         static_cast<DWORD>(body.size()));
     const DWORD error = sent ? ERROR_SUCCESS : ::GetLastError();
     // Lets the user answer proxy-authentication and certificate prompts.
     const DWORD answer = ::InternetErrorDlg(dialogParent, request, error, errorDialogFlags, nullptr);

@@ -16,6 +16,12 @@
 // - TakeReceivedData and GetReceivedByteCount may be called from any thread;
 //   GetResponseInfo is meaningful after the notification that fills it.
 // - Destroy a request only after both threads have ended (ThreadsEnded()).
+// - Between its calls the transfer thread owns request_ and connection_: it
+//   replaces them when it follows a redirect, and StopThreads closes request_
+//   only while that thread is inside a call (see BeginCall).
+//
+// Redirects are followed here, not by WinINet, whose own following has no
+// limit: at most maxRedirects in a row, then the redirect answer is the response.
 #include <windows.h>
 #include <wininet.h>
 
@@ -28,6 +34,8 @@
 
 class FCHttpRequest {
 public:
+    static constexpr int maxRedirects = 10;
+
     // Starts at once: cracks the URL, opens the session and starts the connect
     // thread. The time-out timer is armed here only when called on the window's
     // thread; otherwise the owner calls StartTimeoutTimer there.
@@ -76,7 +84,10 @@ private:
     void Transfer();
     void CrackUrl();
     void OpenSession();
-    bool SendOnce(HINTERNET request, const std::wstring& headers, bool& retry);
+    bool SendOnce(HINTERNET request, const std::wstring& headers, const std::string& body, bool& retry);
+    bool SendWithRetries(HINTERNET request, const std::wstring& headers, const std::string& body);
+    bool FollowRedirects(HINTERNET& request, const std::wstring& headers, bool sent);
+    bool OpenRedirected(const std::wstring& url, const wchar_t* verb);
     BOOL ReadBody(HINTERNET request);
     void ReserveForContentLength(HINTERNET request);
     // Bracket every WinINet call of the request threads; false once StopThreads ran.
@@ -98,6 +109,7 @@ private:
     http::unique_hinternet connection_;
     http::unique_hinternet request_;
     HINTERNET threadRequest_ = nullptr;  // request handle as the transfer thread sees it
+    bool followRedirects_ = true;        // false when the owner asked for no redirects at all
     base::unique_handle stopEvent_;      // set by StopThreads; ends the retry pause early
     base::unique_handle connectThread_;
     base::unique_handle transferThread_;

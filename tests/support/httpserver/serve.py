@@ -36,7 +36,12 @@ Routes (query options in brackets):
                  [chunk=BYTES per write, default 65536] [range=ignore]
                  Streamed: nothing is held in memory, so N can be gigabytes.
   /_/status/C    status C with a short text body (407 adds Proxy-Authenticate,
-                 401 WWW-Authenticate)
+                 401 WWW-Authenticate) [delay=MS before answering; a client that
+                 leaves meanwhile gets nothing]
+  /_/redirect    status 302 [status=CODE] with a Location back to the path that
+                 was asked for, so a rule makes an endless loop [hops=N&to=P: a
+                 chain of N more redirects that ends at P] [absolute=1 Location
+                 as an absolute URL]
   /_/slow        endless body without Content-Length, one chunk per interval
                  [interval=MS, default 100] [chunk=BYTES, default 16]
   /_/hang        reads the request and never answers (until the client leaves)
@@ -205,7 +210,9 @@ class Handler(BaseHTTPRequestHandler):
         if parts[0] == "bytes" and len(parts) == 2 and parts[1].isdigit():
             self.route_bytes(int(parts[1]), params)
         elif parts[0] == "status" and len(parts) == 2 and parts[1].isdigit():
-            self.route_status(int(parts[1]))
+            self.route_status(int(parts[1]), params)
+        elif name == "redirect":
+            self.route_redirect(params)
         elif name == "slow":
             self.route_slow(params)
         elif name == "hang":
@@ -317,7 +324,17 @@ class Handler(BaseHTTPRequestHandler):
                             int(params.get("delay", 0)), chunked)
         self.wfile.flush()
 
-    def route_status(self, status):
+    def route_status(self, status, params):
+        delay = int(params.get("delay", 0)) / 1000.0
+        if delay:
+            deadline = time.monotonic() + delay
+            while not self.server.stopping.is_set():
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    break
+                if self.client_gone(min(left, 0.2)):
+                    self.close_connection = True
+                    return
         extra = []
         if status == 407:
             extra.append(("Proxy-Authenticate", 'Basic realm="test"'))
@@ -343,6 +360,21 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(chunk)
             if self.client_gone(interval):
                 return
+
+    def route_redirect(self, params):
+        status = int(params.get("status", 302))
+        if "hops" in params:
+            hops = int(params["hops"])
+            target = params.get("to", "/")
+            if hops > 0:
+                target = "/_/redirect?" + urllib.parse.urlencode(
+                    {k: v for k, v in dict(params, hops=str(hops - 1)).items()})
+        else:
+            target = self.path  # the path asked for: a rule over it loops
+        if params.get("absolute") == "1":
+            scheme = "https" if isinstance(self.connection, ssl.SSLSocket) else "http"
+            target = "%s://%s%s" % (scheme, self.headers.get("Host", "127.0.0.1"), target)
+        self.send_text(status, "redirect\n", [("Location", target)])
 
     def route_hang(self):
         self.close_connection = True

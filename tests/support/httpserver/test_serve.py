@@ -90,6 +90,26 @@ class ServerTest(unittest.TestCase):
         connection.close()
         self.assertEqual(self.get("/addin/version_info.xml")[1], b"<application/>")
 
+    def test_redirects_loop_on_the_path_asked_for_or_chain_to_their_end(self):
+        response, _ = self.get("/_/redirect?status=301")
+        self.assertEqual((response.status, response.getheader("Location")), (301, "/_/redirect?status=301"))
+        path = "/_/redirect?" + urllib.parse.urlencode({"hops": 2, "to": "/_/bytes/3"})
+        seen = []
+        while path.startswith("/_/redirect"):
+            response, _ = self.get(path)
+            self.assertEqual(response.status, 302)
+            path = response.getheader("Location")
+            seen.append(path)
+        self.assertEqual(len(seen), 3)
+        self.assertEqual(self.get(path)[1], bytes(range(3)))
+        response, _ = self.get("/_/redirect?absolute=1")
+        self.assertEqual(response.getheader("Location"), "http://127.0.0.1:%d/_/redirect?absolute=1" % self.port)
+
+    def test_a_delayed_status_comes_after_its_delay(self):
+        start = time.monotonic()
+        self.assertEqual(self.get("/_/status/404?delay=300")[0].status, 404)
+        self.assertGreaterEqual(time.monotonic() - start, 0.3)
+
     def test_generated_bodies_follow_the_pattern_and_honour_ranges(self):
         response, body = self.get("/_/bytes/1000")
         self.assertEqual(body, bytes(i % 251 for i in range(1000)))

@@ -119,6 +119,45 @@ TEST(RequestTest, RangeStartIsSentAfterTheExtraHeadersAndGivesThePartialBody) {
     EXPECT_LT(seen.find("X-Extra: one"), seen.find("Range: bytes=5000-"));
 }
 
+static size_t occurrences(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    return count;
+}
+
+TEST(RequestTest, TenRedirectsInARowAreFollowedWithTheRequestsHeadersAndTheEleventhIsTheAnswer) {
+    RecordingManager manager;
+    // A server that sends the request back to itself for ever.
+    int id = runToEnd(manager, requestFor(L"/_/redirect?tag=loop"));
+    EXPECT_EQ(manager.EventsOf(id).front().response.statusCode, 302);
+    EXPECT_EQ(occurrences(httptest::seenRequests(L"/_/redirect?tag=loop"), "GET /_/redirect?tag=loop "), 11u);
+
+    // Ten absolute redirects end at a partial body, asked for with the extra headers and the range.
+    RequestHeader header = requestFor(L"/_/redirect?hops=9&absolute=1&to=%2F_%2Fbytes%2F12000%3Ftag%3Dhops");
+    header.headerText = L"X-Extra: one\r\n";
+    header.rangeStart = 5000;
+    id = runToEnd(manager, header);
+    EXPECT_EQ(manager.EventsOf(id).front().response.statusCode, 206);
+    EXPECT_EQ(manager.bodies[id].size(), 7000u);
+    EXPECT_TRUE(matchesPattern(manager.bodies[id], 5000));
+    const std::string seen = httptest::seenRequests(L"/_/bytes/12000?tag=hops");
+    EXPECT_NE(seen.find("X-Extra: one\r\n"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("Range: bytes=5000-\r\n"), std::string::npos) << seen;
+
+    // Eleven are one too many.
+    id = runToEnd(manager, requestFor(L"/_/redirect?hops=10&to=%2F_%2Fbytes%2F10%3Ftag%3Dnever"));
+    EXPECT_EQ(manager.EventsOf(id).front().response.statusCode, 302);
+    EXPECT_EQ(httptest::seenRequests(L"/_/bytes/10?tag=never"), "");
+
+    // A 303 after a POST goes on as a GET without the body.
+    header = requestFor(L"/_/redirect?status=303&hops=0&to=%2F_%2Fecho%3Ftag%3D303");
+    header.method = 1;
+    header.postData = "name=value";
+    id = runToEnd(manager, header);
+    EXPECT_NE(manager.bodies[id].find("\"method\": \"GET\""), std::string::npos) << manager.bodies[id];
+    EXPECT_NE(manager.bodies[id].find("\"body\": \"\""), std::string::npos) << manager.bodies[id];
+}
+
 TEST(RequestTest, MethodNumbersChooseTheVerbAndPostSendsTheBody) {
     RecordingManager manager;
     struct Case {
