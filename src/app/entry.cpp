@@ -90,6 +90,19 @@ void messageLoop(HINSTANCE instance) {
     rethrowWindowFailure();
 }
 
+// How long the end still waits for a worker whose last message has arrived.
+constexpr DWORD workerEndWaitMs = 2000;
+
+// For a worker that outlived the waits (a stalled copy cannot be cancelled):
+// it, or the installation it runs, still uses the pipeline object, the
+// download folder and the held files. So no clean-up and no static destructors:
+// the process ends here, and the next run's purge removes the folder.
+[[noreturn]] void endWithoutCleanUp() {
+    if (instanceAtom != 0) ::GlobalDeleteAtom(instanceAtom);  // the worker has no use for it
+    ::TerminateProcess(::GetCurrentProcess(), 0);
+    ::ExitProcess(0);  // not reached
+}
+
 void cleanUp() {
     if (instanceAtom != 0) {
         ::GlobalDeleteAtom(instanceAtom);
@@ -150,6 +163,7 @@ int runApplication(HINSTANCE instance, const wchar_t* commandLine, int showComma
             // best effort: nothing is left to show a failure of the failure box with
         }
     }
+    if (bootstrapper().WorkerStillRunning(workerEndWaitMs)) endWithoutCleanUp();
     cleanUp();
     return 0;
 }

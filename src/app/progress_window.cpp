@@ -47,8 +47,8 @@ bool workerHasStarted() {
     return started != nullptr && ::WaitForSingleObject(started, 0) == WAIT_OBJECT_0;
 }
 
+// After the run was cancelled (requestClose, which also wakes the worker).
 void stopSequence() {
-    raiseCancelFlag();  // also wakes the worker at once
     // A worker that never started never sets its done event: nothing to wait for.
     if (workerHasStarted()) waitForWorker(60000);
     ::PostQuitMessage(0);
@@ -70,6 +70,12 @@ INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 
 void showPipelineFailure(WPARAM wParam, LPARAM lParam) {
     wchar_t* text = reinterpret_cast<wchar_t*>(wParam);
+    if (runCancelled()) {
+        // Posted just before the user closed the window: a close shows nothing.
+        std::free(text);
+        ::PostQuitMessage(0);
+        return;
+    }
     std::wstring message;
     try {
         message = pipelineFailureText(text, static_cast<long>(lParam));
@@ -86,10 +92,13 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
         return 0;
     case WM_CLOSE:
-        if (::InterlockedCompareExchange(&nextTask, 0, 0) == RunMSI) return 0;  // no closing during installation
+        // No closing during the installation: once it is handed over (nextTask),
+        // and once the worker has begun it, which requestClose settles atomically.
+        if (readWord(nextTask) == RunMSI || !requestClose()) return 0;
         stopSequence();
         return 0;
     case WM_DESTROY:
+        requestClose();  // refused during the installation: then the wait lets it end
         stopSequence();
         return 0;
     case WM_COMMAND:

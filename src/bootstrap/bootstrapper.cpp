@@ -60,12 +60,36 @@ void raiseStopFlag() {
     wakeWorker();
 }
 
-void raiseCancelFlag() {
-    ::InterlockedExchange(&cancelFlag, 1);
+bool requestClose() {
+    if (::InterlockedCompareExchange(&cancelFlag, RunCancelled, RunOpen) == InstallationBegun) return false;
     wakeWorker();
+    return true;
 }
 
-CBootstrapper::CBootstrapper() : workerDoneEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+bool beginInstallation() {
+    return ::InterlockedCompareExchange(&cancelFlag, InstallationBegun, RunOpen) == RunOpen;
+}
+
+bool runCancelled() { return readWord(cancelFlag) == RunCancelled; }
+
+FailureGateHold::FailureGateHold(CBootstrapper& pipeline) noexcept : gate_(pipeline.failureGate_) {
+    for (;;) {
+        const LONG before = ::InterlockedCompareExchange(&gate_, 1, 0);
+        if (before == 0) {
+            held_ = true;
+            return;
+        }
+        if (before == 2) return;
+        ::SwitchToThread();  // the other side holds it for one assignment
+    }
+}
+
+FailureGateHold::~FailureGateHold() {
+    if (held_) ::InterlockedExchange(&gate_, 0);
+}
+
+CBootstrapper::CBootstrapper()
+    : workerDoneEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), mainThreadId_(::GetCurrentThreadId()) {
     ::VariantInit(&actionModule);
     moduleDirectory = findModuleDirectory();
     if (!workerWakeEvent) workerWakeEvent.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
@@ -81,6 +105,8 @@ CBootstrapper::~CBootstrapper() {
 void CBootstrapper::SetErrorText(const std::wstring& text) { errorText = text; }
 
 void CBootstrapper::Fail(const std::wstring& text) {
+    FailureGateHold hold(*this);
+    if (!hold.held()) return;  // the worker has reported already; nobody would read it
     SetErrorText(text);
     raiseStopFlag();
 }
@@ -126,6 +152,8 @@ void CBootstrapper::StartPipeline() {
     const DWORD wait = ::WaitForSingleObject(workerStartedEvent.get(), 5000);
     if (wait == WAIT_OBJECT_0) return;
     const DWORD code = ::GetLastError();
+    // The run is given up: a worker that starts after all ends at once, quietly.
+    requestClose();
     if (wait == WAIT_TIMEOUT)
         throw windows_error(L"Failed to start the downloader thread (the time-out interval elapsed).", code);
     throw windows_error(L"Failed to start the downloader thread.", code);
@@ -135,6 +163,12 @@ void CBootstrapper::QueueWorker(const std::wstring& location) {
     sourceKind = installationSourceKind;
     versionInfoSource = location;
     if (!::QueueUserWorkItem(workerEntry, this, WT_EXECUTELONGFUNCTION)) throw static_cast<DWORD>(::GetLastError());
+    workerQueued_ = true;
+}
+
+bool CBootstrapper::WorkerStillRunning(DWORD waitMs) {
+    if (!workerQueued_) return false;
+    return !workerDoneEvent || ::WaitForSingleObject(workerDoneEvent.get(), waitMs) != WAIT_OBJECT_0;
 }
 
 CBootstrapper& bootstrapper() {

@@ -12,9 +12,12 @@
 // - Hand-over only through nextTask, stopFlag and cancelFlag (interlocked; each
 //   store through the functions below also wakes the worker) and the events.
 //   downloadData is written by OnRequestFinished before it stores
-//   ProcessResponse and read by the worker only after that; errorText is
-//   written by whichever side fails, before it raises stopFlag. payloadLocks
-//   guards itself: the worker holds files, the exit clean-up may release them.
+//   ProcessResponse and read by the worker only after that. errorText is
+//   written through Fail by whichever side fails, under failureGate_, which
+//   FinishRun closes before it reads the text: a callback that comes later (a
+//   request outlives a close) finds the gate closed and writes nothing.
+//   payloadLocks guards itself: the worker holds files, the exit clean-up may
+//   release them.
 #include <windows.h>
 #include <msi.h>
 #include <oaidl.h>
@@ -47,7 +50,15 @@ const wchar_t* taskName(LONG kind);
 // interlocked exchange, read atomically (readWord).
 extern volatile LONG nextTask;
 extern volatile LONG stopFlag;
+// One of CancelState. Closing the window and the worker's start of the
+// installation each take the word from RunOpen with one compare-exchange, so
+// exactly one of them wins.
 extern volatile LONG cancelFlag;
+enum CancelState : LONG {
+    RunOpen = 0,            // the window may still be closed
+    RunCancelled = 1,       // the user closed it: the worker ends, nothing more reaches the user
+    InstallationBegun = 2,  // RunMSI is installing: closing is refused for the rest of the run
+};
 
 // Manual-reset event created with the progress window; set by the worker when it starts.
 extern base::unique_handle workerStartedEvent;
@@ -62,8 +73,14 @@ extern std::wstring versionInfoLocation;
 LONG readWord(volatile LONG& word);
 void storeNextTask(LONG task);
 void raiseStopFlag();
-// For the window's close handling: cancels the run and wakes the worker.
-void raiseCancelFlag();
+// Main thread, when the window is closed (or the start is abandoned): cancels
+// the run and wakes the worker. False when the installation has begun, which a
+// close cannot stop.
+bool requestClose();
+// Worker, as RunMSI is about to install: false when the user closed first.
+bool beginInstallation();
+// The user closed the window.
+bool runCancelled();
 
 class CBootstrapper : public FCHttpRequestManager, public ProductDescription {
 public:
@@ -80,6 +97,11 @@ public:
     void StartPipeline();
     void QueueWorker(const std::wstring& location);
 
+    // Main thread, at the end: true when a queued worker has not signalled its
+    // end within waitMs. It (or the installation it runs) still uses this
+    // object, the download folder and the held files.
+    bool WorkerStillRunning(DWORD waitMs);
+
     // The worker loop; runs on a thread-pool thread.
     void RunWorker();
 
@@ -90,7 +112,8 @@ public:
                                        HANDLE destinationFile, LPVOID data);
 
     void SetErrorText(const std::wstring& text);
-    // A failure: the text, then stopFlag.
+    // A failure: the text, then stopFlag. Either thread; dropped once the worker
+    // has made its report (FinishRun).
     void Fail(const std::wstring& text);
 
     // For the exit clean-up: lets go of the held release files, then deletes the folder.
@@ -148,9 +171,36 @@ private:
     void FinishRun();
     // A failure that cannot throw (for the exception boundaries); keeps an earlier text.
     void failQuietly(const wchar_t* text) noexcept;
+    // Main thread: a failure seen by an HTTP callback, unless the user closed the
+    // window or the run has already failed or ended.
+    void failFromCallback(const wchar_t* text) noexcept;
+    void failFromCallback(const std::wstring& text) noexcept;
+    // Main thread: the run no longer waits for any request.
+    bool runOver();
+
+    // Guards errorText: 0 open, 1 a writer holds it, 2 closed by FinishRun.
+    volatile LONG failureGate_ = 0;
+    friend class FailureGateHold;
+    // Set once the worker is queued; main thread only.
+    bool workerQueued_ = false;
+    DWORD mainThreadId_ = 0;
 
     // Set when CopyProgress has run the completion step of the current copy.
     bool copyCompleted_ = false;
+};
+
+// Holds failureGate_ for one write of errorText; held() is false once the gate is closed.
+class FailureGateHold {
+public:
+    explicit FailureGateHold(CBootstrapper& pipeline) noexcept;
+    ~FailureGateHold();
+    FailureGateHold(const FailureGateHold&) = delete;
+    FailureGateHold& operator=(const FailureGateHold&) = delete;
+    bool held() const { return held_; }
+
+private:
+    volatile LONG& gate_;
+    bool held_ = false;
 };
 
 // The process-wide object; created on first use, which must be on the main thread.

@@ -1,19 +1,52 @@
 // The HTTP callbacks of the pipeline; they run on the main thread, inside the
 // event window's procedure, so no exception may leave them.
+#include <cassert>
+
 #include "app/messages.h"
 #include "bootstrap/bootstrapper.h"
 
-void CBootstrapper::OnResponseHeaders(FCHttpRequest& request) {
-    if (request.GetResponseInfo().statusCode != 0) return;
+bool CBootstrapper::runOver() {
+    return runCancelled() || readWord(failureGate_) == 2;
+}
+
+void CBootstrapper::failFromCallback(const wchar_t* text) noexcept {
     try {
-        DeleteRequest(request.GetId());
-        Fail(L"Can't Connect to server.");
+        failFromCallback(std::wstring(text));
     } catch (...) {
-        failQuietly(L"Can't Connect to server.");
+        failQuietly(text);
     }
 }
 
+void CBootstrapper::failFromCallback(const std::wstring& text) noexcept {
+    assert(::GetCurrentThreadId() == mainThreadId_);
+    // A close is made on this thread too, so it cannot slip in after this test.
+    if (runCancelled()) return;
+    FailureGateHold hold(*this);
+    // The worker has reported, or an earlier failure already ends the run.
+    if (!hold.held() || readWord(stopFlag) != 0) return;
+    try {
+        SetErrorText(text);
+    } catch (...) {
+        // the text could not be stored: the window shows its "unknown error" box
+    }
+    raiseStopFlag();
+}
+
+void CBootstrapper::OnResponseHeaders(FCHttpRequest& request) {
+    assert(::GetCurrentThreadId() == mainThreadId_);
+    if (request.GetResponseInfo().statusCode != 0 || runOver()) return;
+    try {
+        DeleteRequest(request.GetId());
+    } catch (...) {
+        // best effort: the manager deletes it after its last notification
+    }
+    failFromCallback(L"Can't Connect to server.");
+}
+
 void CBootstrapper::OnRequestFinished(FCHttpRequest& request) {
+    assert(::GetCurrentThreadId() == mainThreadId_);
+    // After a close, or once the worker has ended, nobody waits for this answer.
+    if (runOver()) return;
     try {
         const ResponseInfo& response = request.GetResponseInfo();
         std::wstring text;
@@ -41,9 +74,9 @@ void CBootstrapper::OnRequestFinished(FCHttpRequest& request) {
                        L", url: " + request.GetUrl() + L".";
                 break;
         }
-        Fail(text);
+        failFromCallback(text);
     } catch (...) {
-        failQuietly(L"Download error.");
+        failFromCallback(L"Download error.");
     }
 }
 

@@ -225,6 +225,9 @@ struct PipelineSteps {
             p.Fail(L"The 'msi' attribute is not defined in the 'version_info.xml' file.");
             return false;
         }
+        // One step with the window's close: either the close came first and
+        // nothing is installed, or the installation starts and closing is refused.
+        if (!beginInstallation()) return false;
         post(p, WM_INSTALLING);
         const bool installed = RunInstallation(p);
         p.payloadLocks.releaseAll();  // the installation sequence has ended
@@ -238,6 +241,8 @@ struct PipelineSteps {
 };
 
 void CBootstrapper::failQuietly(const wchar_t* text) noexcept {
+    FailureGateHold hold(*this);
+    if (!hold.held()) return;  // the worker has reported already
     try {
         if (errorText.empty()) SetErrorText(text);
     } catch (...) {
@@ -268,7 +273,7 @@ void CBootstrapper::RunWorker() {
     storeNextTask(DownloadVersionInfo);
     // No exception may leave a thread-pool callback: one becomes the run's failure.
     try {
-        while (readWord(cancelFlag) == 0 && readWord(stopFlag) == 0) {
+        while (!runCancelled() && readWord(stopFlag) == 0) {
             if (RunStep(readWord(nextTask))) ::WaitForSingleObject(workerWakeEvent.get(), 500);
         }
     } catch (const std::bad_alloc&) {
@@ -281,15 +286,20 @@ void CBootstrapper::RunWorker() {
 
 void CBootstrapper::FinishRun() {
     payloadLocks.releaseAll();  // whatever ended the run, the exit clean-up may delete the files
+    // From here errorText is the worker's alone: a callback that comes later
+    // (the request of a closed run goes on) writes nothing.
+    while (::InterlockedCompareExchange(&failureGate_, 2, 0) == 1) ::SwitchToThread();
     try {
-        if (!errorText.empty()) {
+        if (runCancelled()) {
+            // The user closed the window: no failure and no success reaches them.
+        } else if (!errorText.empty()) {
             if (currentRequestId != 0) DeleteRequest(currentRequestId);
             const size_t bytes = (errorText.size() + 1) * sizeof(wchar_t);
             wchar_t* copy = static_cast<wchar_t*>(std::malloc(bytes));
             if (copy) std::memcpy(copy, errorText.c_str(), bytes);
             if (!::PostMessageW(notifyWindow, WM_PIPELINE_FAILED, reinterpret_cast<WPARAM>(copy), currentTask))
                 std::free(copy);
-        } else if (readWord(cancelFlag) == 0) {
+        } else {
             PipelineSteps::post(*this, WM_PIPELINE_FINISHED);
         }
     } catch (...) {
@@ -303,7 +313,7 @@ DWORD CALLBACK CBootstrapper::CopyProgress(LARGE_INTEGER totalFileSize, LARGE_IN
                                            LPVOID data) {
     CBootstrapper& p = *static_cast<CBootstrapper*>(data);
     if (totalBytesTransferred.QuadPart != totalFileSize.QuadPart)
-        return readWord(cancelFlag) == 1 ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+        return runCancelled() ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
     if (!p.copyCompleted_) {
         try {
             PipelineSteps::completeCopy(p);

@@ -136,6 +136,23 @@ TEST_F(ProgressWindow, CloseIsRefusedWhileInstalling) {
     EXPECT_EQ(cancelFlag, 0);
 }
 
+TEST_F(ProgressWindow, TheCloseAndTheStartOfTheInstallationNeverBothWin) {
+    workerStartedEvent.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    // The worker began installing before nextTask told the window so.
+    ::InterlockedExchange(&nextTask, ProcessResponse);
+    ASSERT_TRUE(beginInstallation());
+    ::SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(quitPosted());
+    EXPECT_EQ(cancelFlag, InstallationBegun);
+
+    // The close came first: no installation begins.
+    ::InterlockedExchange(&cancelFlag, RunOpen);
+    ::SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(quitPosted());
+    EXPECT_FALSE(beginInstallation());
+    EXPECT_EQ(cancelFlag, RunCancelled);
+}
+
 TEST_F(ProgressWindow, CloseBeforeTheWorkerStartedEndsAtOnce) {
     workerStartedEvent.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     const DWORD start = ::GetTickCount();
@@ -217,6 +234,24 @@ TEST_F(ProgressWindow, PipelineFailureShowsOneBoxOwnedByTheWindowAndEndsTheLoop)
     EXPECT_EQ(seen.text, L"Failed to read. Task name: ReadXML.");
     EXPECT_EQ(seen.caption, L"Test Product");
     EXPECT_EQ(seen.owner, window);
+    EXPECT_TRUE(quitPosted());
+}
+
+TEST_F(ProgressWindow, AFailurePostedJustBeforeTheCloseShowsNoBox) {
+    ::InterlockedExchange(&cancelFlag, RunCancelled);
+    std::atomic<bool> handled{false};
+    BoxSeen seen;
+    std::thread answerer([&] {
+        while (!handled && !seen.found) {
+            ::EnumWindows(findBox, reinterpret_cast<LPARAM>(&seen));
+            ::Sleep(10);
+        }
+    });
+    ::SendMessageW(window, WM_PIPELINE_FAILED, reinterpret_cast<WPARAM>(heapCopy(L"404 error: Not Found: x.")),
+                   DownloadVersionInfo);
+    handled = true;
+    answerer.join();
+    EXPECT_FALSE(seen.found);
     EXPECT_TRUE(quitPosted());
 }
 

@@ -259,6 +259,9 @@ TEST_F(Pipeline, HttpStatusesAndShortBodiesHaveTheirTexts) {
         {L"/s407", L"407 error: Proxy Authentication Required: "},
         {L"/s500", L"Download error, status code: 500, url: " + url(L"/s500/version_info.xml") + L"."},
         {L"/cut", L"Download error."},
+        // A redirect to itself: after ten in a row the eleventh answer is judged like any other.
+        {L"/_/redirect?loop=",
+         L"Download error, status code: 302, url: " + url(L"/_/redirect?loop=/version_info.xml") + L"."},
     };
     for (const Case& c : cases) {
         TearDown();
@@ -368,11 +371,37 @@ TEST_F(Pipeline, ClosingTheWindowMidDownloadEndsTheWorkerQuietlyAndPromptly) {
     EXPECT_FALSE(ended()) << "a cancelled run posts neither success nor failure";
 }
 
+TEST_F(Pipeline, ANotFoundThatArrivesAfterTheCloseReachesNobody) {
+    // The server holds the answer back; the query keeps "/version_info.xml" out of its route.
+    appSettings().installationUrl = url(L"/_/status/404?delay=1500&late=");
+    started_ = true;
+    pipeline_->StartPipeline();
+    ASSERT_TRUE(pump([&] { return pipeline_->RunningCount() == 1; }, 10000));
+    ASSERT_TRUE(requestClose());
+    ASSERT_TRUE(pump([&] { return ::WaitForSingleObject(pipeline_->workerDoneEvent.get(), 0) == WAIT_OBJECT_0; },
+                     5000));
+    // The request was left running; its 404 still arrives and is dropped.
+    ASSERT_TRUE(pump([&] { return pipeline_->RunningCount() == 0; }, 10000));
+    EXPECT_EQ(pipeline_->errorText, L"");
+    EXPECT_EQ(readWord(stopFlag), 0);
+    EXPECT_FALSE(ended()) << "a closed run posts neither success nor failure";
+}
+
+TEST_F(Pipeline, AWorkerCountsAsRunningUntilItHasSignalledItsEnd) {
+    EXPECT_FALSE(pipeline_->WorkerStillRunning(0)) << "none was queued";
+    appSettings().installationUrl = url(L"/_/hang?stuck=");
+    started_ = true;
+    pipeline_->StartPipeline();
+    EXPECT_TRUE(pipeline_->WorkerStillRunning(0));
+    ASSERT_TRUE(requestClose());
+    EXPECT_FALSE(pipeline_->WorkerStillRunning(5000));
+}
+
 TEST_F(Pipeline, TheDownloadFolderIsNamedAfterTheCompanyAndTheTimeAndEarlierOnesArePurged) {
     const std::wstring root = downloadRoot();
-    CreateDirectoryChain(root + L"Talvoro_1999\\inner");
-    writeText(root + L"Talvoro_1999\\inner\\old.msi", "old");
-    ::SetFileAttributesW((root + L"Talvoro_1999\\inner\\old.msi").c_str(), FILE_ATTRIBUTE_READONLY);
+    CreateDirectoryChain(root + L"Talvoro_19991231235\\inner");
+    writeText(root + L"Talvoro_19991231235\\inner\\old.msi", "old");
+    ::SetFileAttributesW((root + L"Talvoro_19991231235\\inner\\old.msi").c_str(), FILE_ATTRIBUTE_READONLY);
     writeText(root + L"Talvoro_file", "kept");
 
     pipeline_->downloadFolderCreated = false;
@@ -383,7 +412,7 @@ TEST_F(Pipeline, TheDownloadFolderIsNamedAfterTheCompanyAndTheTimeAndEarlierOnes
     EXPECT_EQ(pipeline_->processElevated, 1);
     EXPECT_EQ(pipeline_->downloadFolder.compare(0, root.size() + 8, root + L"Talvoro_"), 0);
     EXPECT_TRUE(exists(pipeline_->downloadFolder));
-    EXPECT_FALSE(exists(root + L"Talvoro_1999"));
+    EXPECT_FALSE(exists(root + L"Talvoro_19991231235"));
     EXPECT_EQ(readText(root + L"Talvoro_file"), "kept");
     DeleteDirectoryTree(pipeline_->downloadFolder);
     ::DeleteFileW((root + L"Talvoro_file").c_str());
