@@ -222,8 +222,8 @@ bool FCHttpRequest::FollowRedirects(HINTERNET& request, const std::wstring& head
         if (parts.scheme != INTERNET_SCHEME_HTTP && parts.scheme != INTERNET_SCHEME_HTTPS) break;
         // A change of scheme only where the owner's flags allow it, as WinINet would.
         if (parts.scheme != scheme) {
-            const DWORD allowed =
-                parts.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP;
+            const DWORD allowed = parts.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS
+                                                                        : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP;
             if ((header_.openFlags & allowed) == 0) break;
         }
         // 303 always, and 301 or 302 after a POST, continue as GET without the body.
