@@ -78,3 +78,16 @@ wine_env_stop() {
         rm -f "$WINEPREFIX.xvfb"
     fi
 }
+
+# Runs "$WINE" "$@" and returns its exit status once that process ends. Its
+# output goes through a file, shown when it ends: helper processes it starts
+# (the desktop, services) inherit that file, not the caller's pipes, so a
+# caller that waits for its pipes to close (CTest) never waits for them.
+wine_env_run() {
+    output=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
+    status=0
+    "$WINE" "$@" </dev/null >"$output" 2>&1 || status=$?
+    cat "$output"
+    rm -f "$output"
+    return $status
+}

@@ -42,5 +42,5 @@ trap wine_env_stop EXIT
 trap "exit 1" INT TERM
 wine_env_prepare "$arch"
 status=0
-"$WINE" "$exe" "$@" || status=$?
+wine_env_run "$exe" "$@" || status=$?
 exit $status
