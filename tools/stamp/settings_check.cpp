@@ -3,6 +3,7 @@
 #include "app/resource_ids.h"
 #include "bootstrap/installation_source.h"
 #include "bootstrap/names.h"
+#include "install/split_list.h"
 #include "product/ascii_compare.h"
 
 namespace {
@@ -74,20 +75,13 @@ void checkChoice(const std::wstring& key, const std::wstring& value, const wchar
 }
 
 void checkComponentCodes(const std::wstring& list, std::vector<std::wstring>& problems) {
-    // Empty pieces are skipped, as the program does when it splits the list.
-    size_t codes = 0;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(L';', start);
-        if (end == std::wstring::npos) end = list.size();
-        const std::wstring code = list.substr(start, end - start);
-        start = end + 1;
-        if (code.empty()) continue;
-        ++codes;
+    // Split as the program splits it, empty pieces skipped.
+    const std::vector<std::wstring> codes = splitList(list, L';');
+    for (const std::wstring& code : codes) {
         if (!isBracedGuid(code))
             problems.push_back(L"loaderComponentCodes: " + quoted(code) + L" is not a braced GUID");
     }
-    if (codes == 0) problems.push_back(L"loaderComponentCodes: the list names no component code");
+    if (codes.empty()) problems.push_back(L"loaderComponentCodes: the list names no component code");
 }
 
 }  // namespace
