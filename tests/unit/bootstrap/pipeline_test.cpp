@@ -104,7 +104,8 @@ protected:
         settings.companyName = L"Talvoro";
         settings.language = L"1033";
         settings.version = L"2.2.015";
-        settings.productCode = L"{58DE7ACE-695E-467E-BBD1-89985E2AB819}";
+        // Its own product code: install_tests installs the sample products in the same prefix at the same time.
+        settings.productCode = L"{0C1D2E3F-4A5B-4C6D-8E7F-90A1B2C3D4E5}";
         settings.exeDirectory = serverRoot() + L"\\";
         pipeline_.reset(new CBootstrapper);
         pipeline_->notifyWindow = sink_;
