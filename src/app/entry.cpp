@@ -11,12 +11,12 @@
 #include "app/errors.h"
 #include "app/progress_window.h"
 #include "app/resource_ids.h"
-#include "app/settings.h"
 #include "app/settings_loader.h"
 #include "app/shell.h"
 #include "app/single_instance.h"
 #include "bootstrap/bootstrapper.h"
-#include "bootstrap/names.h"
+#include "product/names.h"
+#include "product/settings.h"
 
 namespace {
 

@@ -1,56 +1,7 @@
 #include "app/errors.h"
 
-#include <cwchar>
-
-#include "app/settings.h"
 #include "app/shell.h"
-#include "base/unique_any.h"
-
-std::string narrowMessage(const std::wstring& message) {
-    if (message.empty()) return std::string();
-    const int wideLength = static_cast<int>(message.size());
-    const int length = ::WideCharToMultiByte(CP_ACP, 0, message.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return std::string();
-    std::string narrow(static_cast<size_t>(length), '\0');
-    if (::WideCharToMultiByte(CP_ACP, 0, message.data(), wideLength, &narrow[0], length, nullptr, nullptr) != length)
-        return std::string();
-    return narrow;
-}
-
-windows_error::windows_error(const std::wstring& message) : wexception(message), code(0) {}
-
-windows_error::windows_error(const std::wstring& message, DWORD code) : wexception(message), code(code) {}
-
-windows_error::windows_error(DWORD code) : wexception(messageFromCode(code)), code(code) {}
-
-namespace {
-
-// The system's own text for the code; false when it has none.
-bool systemText(DWORD code, std::wstring& text) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
-                                          MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                          reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    base::unique_hlocal owner(buffer);
-    if (length == 0 || buffer == nullptr) return false;
-    text.assign(buffer, length);
-    return true;
-}
-
-std::wstring hexText(const wchar_t* format, DWORD code) {
-    wchar_t buffer[128];
-    std::swprintf(buffer, 128, format, static_cast<unsigned>(code));
-    return buffer;
-}
-
-}  // namespace
-
-std::wstring messageFromCode(DWORD code) {
-    if (code == 0) return std::wstring();
-    std::wstring text;
-    if (systemText(code, text)) return text;
-    return hexText(L"Error code: 0x%x", code);
-}
+#include "product/settings.h"
 
 bool errorBoxText(const windows_error& error, std::wstring& text) {
     std::wstring message = error.message();
@@ -65,14 +16,14 @@ bool errorBoxText(const windows_error& error, std::wstring& text) {
     }
     const size_t size = message.size();
     if (size > 2 && message[size - 2] == L'\r' && message[size - 1] == L'\n') message.resize(size - 2);
-    text = message + hexText(L" Error code: 0x%X.", error.code);
+    text = message + codeText(L" Error code: 0x%X.", error.code);
     return true;
 }
 
 std::wstring codeBoxText(DWORD code) {
     std::wstring text;
     if (systemText(code, text)) return text;
-    return hexText(L"Error code: 0x%0x", code);
+    return codeText(L"Error code: 0x%0x", code);
 }
 
 void showErrorBox(const std::wstring& text) {

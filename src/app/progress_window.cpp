@@ -8,13 +8,14 @@
 
 #include "app/dialog_template.h"
 #include "app/errors.h"
-#include "app/messages.h"
 #include "app/resource_ids.h"
-#include "app/settings.h"
 #include "app/shell.h"
 #include "app/window_texts.h"
 #include "bootstrap/bootstrapper.h"
+#include "bootstrap/pipeline_messages.h"
 #include "http/http_request.h"
+#include "install/installation.h"
+#include "product/settings.h"
 
 namespace {
 
@@ -192,7 +193,9 @@ bool createProgressWindow(HINSTANCE instance, int showCommand, BOOL processEleva
     ::ShowWindow(window, settings.progressWindowVisible() ? showCommand : SW_HIDE);
     ::UpdateWindow(window);
 
-    bootstrapper().InitializeDownloadFolder(processElevated, laterThanVersion5, window);
+    CBootstrapper& pipeline = bootstrapper();
+    pipeline.installationSequence = RunInstallation;
+    pipeline.InitializeDownloadFolder(processElevated, laterThanVersion5, window);
     ::PostMessageW(window, WM_START_PIPELINE, 0, 0);
     return true;
 }

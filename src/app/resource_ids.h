@@ -1,20 +1,8 @@
 #pragma once
-// Resource ids, shared by res/bootstrapper.rc, the shell and the stamping tool.
+// Resource ids, shared by res/bootstrapper.rc and the shell.
 // Plain #defines so the resource compiler reads them too.
 
-// String table: the settings (see AppSettings).
-#define IDS_WINDOW_CLASS_NAME 109
-#define IDS_LOADER_COMPONENT_CODES 132
-#define IDS_INSTALLATION_URL 133
-#define IDS_LANGUAGE 134
-#define IDS_PRIVILEGES 135
-#define IDS_PRODUCT_NAME 136
-#define IDS_PRODUCT_CODE 137
-#define IDS_COMPANY_NAME 139
-#define IDS_HOST_APPLICATION 140
-#define IDS_WINDOW_TITLE 141
-#define IDS_VERSION 142
-#define IDS_SHOW_PROGRESS_WINDOW 143
+#include "product/settings_ids.h"
 
 // Dialog templates and their controls.
 #define IDD_ABOUTBOX 103

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/settings.h"
+#include "product/settings.h"
 
 // The string resource with the id, whatever its length; empty when missing.
 std::wstring loadStringResource(HINSTANCE module, UINT id);

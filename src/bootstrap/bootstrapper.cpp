@@ -2,9 +2,9 @@
 
 #include <shlwapi.h>
 
-#include "app/errors.h"
-#include "app/settings.h"
+#include "base/windows_error.h"
 #include "bootstrap/folders.h"
+#include "product/settings.h"
 
 volatile LONG nextTask = 0;
 volatile LONG stopFlag = 0;

@@ -25,9 +25,9 @@
 #include <string>
 
 #include "base/unique_any.h"
-#include "bootstrap/installation_source.h"
 #include "bootstrap/payload_locks.h"
 #include "http/http_request_manager.h"
+#include "product/installation_source.h"
 #include "product/product_description.h"
 #include "xml/xml_document.h"
 
@@ -140,6 +140,12 @@ public:
     LONG processElevated = 0;
     bool laterThanVersion5 = false;
     std::wstring moduleDirectory;  // this program's folder, with a trailing backslash
+
+    // The installation the RunMSI task runs once every release file is stored:
+    // set by the program before StartPipeline. True lets the run end normally;
+    // false is a failure whose text (if any) is in errorText.
+    using InstallationSequence = bool (*)(CBootstrapper& pipeline);
+    InstallationSequence installationSequence = nullptr;
 
     // Installation sequence state.
     bool restartApplications = false;

@@ -5,7 +5,7 @@
 #include <cwchar>
 
 #include "base/unique_any.h"
-#include "bootstrap/names.h"
+#include "product/names.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // event window's procedure, so no exception may leave them.
 #include <cassert>
 
-#include "app/messages.h"
 #include "bootstrap/bootstrapper.h"
+#include "bootstrap/pipeline_messages.h"
 
 bool CBootstrapper::runOver() {
     return runCancelled() || readWord(failureGate_) == 2;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "bootstrap/names.h"
 #include "product/ascii_compare.h"
+#include "product/names.h"
 
 namespace {
 

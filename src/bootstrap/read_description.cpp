@@ -1,8 +1,8 @@
 #include <shlwapi.h>
 
-#include "app/settings.h"
 #include "bootstrap/bootstrapper.h"
 #include "product/combine.h"
+#include "product/settings.h"
 
 bool readProductDescription(CBootstrapper& pipeline) {
     const AppSettings& settings = appSettings();

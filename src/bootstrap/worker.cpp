@@ -5,13 +5,12 @@
 #include <new>
 #include <utility>
 
-#include "app/messages.h"
 #include "bootstrap/bootstrapper.h"
 #include "bootstrap/file_io.h"
-#include "bootstrap/file_sha256.h"
 #include "bootstrap/folders.h"
-#include "bootstrap/installation.h"
-#include "bootstrap/names.h"
+#include "bootstrap/pipeline_messages.h"
+#include "product/file_sha256.h"
+#include "product/names.h"
 #include "xml/utf8.h"
 
 // The steps, kept out of the class's public face.
@@ -229,7 +228,7 @@ struct PipelineSteps {
         // nothing is installed, or the installation starts and closing is refused.
         if (!beginInstallation()) return false;
         post(p, WM_INSTALLING);
-        const bool installed = RunInstallation(p);
+        const bool installed = p.installationSequence != nullptr && p.installationSequence(p);
         p.payloadLocks.releaseAll();  // the installation sequence has ended
         if (installed) {
             storeNextTask(Exit);

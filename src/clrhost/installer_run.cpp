@@ -2,8 +2,8 @@
 
 #include "base/unique_any.h"
 #include "bootstrap/bootstrapper.h"
+#include "clrhost/installer_messages.h"
 #include "clrhost/pipeline_steps.h"
-#include "install/installer_messages.h"
 
 namespace clrhost {
 namespace {

@@ -3,7 +3,7 @@
 #include "bootstrap/bootstrapper.h"
 #include "clrhost/installer_run.h"
 #include "clrhost/pipeline_steps.h"
-#include "install/install_location.h"
+#include "product/install_location.h"
 
 namespace clrhost {
 namespace {

@@ -1,11 +1,11 @@
 #include "clrhost/pipeline_steps.h"
 
-#include "app/settings.h"
 #include "bootstrap/bootstrapper.h"
 #include "clrhost/module_calls.h"
 #include "clrhost/module_creation.h"
 #include "clrhost/runtime_host.h"
 #include "clrhost/runtime_version.h"
+#include "product/settings.h"
 
 namespace clrhost {
 namespace {

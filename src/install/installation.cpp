@@ -6,9 +6,8 @@
 // msiexec.exe. A release that names a module has the module set up first; the
 // installer is then driven through its function interface with the module
 // taking part before each removal and before and after the installation.
-#include "bootstrap/installation.h"
+#include "install/installation.h"
 
-#include "app/settings.h"
 #include "bootstrap/bootstrapper.h"
 #include "clrhost/managed_installation.h"
 #include "clrhost/pipeline_steps.h"
@@ -18,6 +17,7 @@
 #include "install/running_hosts.h"
 #include "product/combine.h"
 #include "product/loader_manifest.h"
+#include "product/settings.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "install/loader_folders.h"
 
-#include "install/install_location.h"
-#include "install/split_list.h"
+#include "product/install_location.h"
+#include "product/split_list.h"
 
 bool UpdateLoaderManifests(const std::wstring& componentCodes, const LoaderManifestValues& values,
                            std::wstring& manifestFolder, std::wstring& errorText) {

@@ -6,7 +6,7 @@
 #include "install/host_executable.h"
 #include "install/host_table.h"
 #include "install/process_list.h"
-#include "install/split_list.h"
+#include "product/split_list.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "settings_check.h"
 
-#include "app/resource_ids.h"
-#include "bootstrap/installation_source.h"
-#include "bootstrap/names.h"
-#include "install/split_list.h"
 #include "product/ascii_compare.h"
+#include "product/installation_source.h"
+#include "product/names.h"
+#include "product/settings_ids.h"
+#include "product/split_list.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "settings_file.h"
 
-#include "app/resource_ids.h"
+#include "product/settings_ids.h"
 
 namespace {
 

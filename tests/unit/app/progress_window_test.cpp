@@ -10,11 +10,11 @@
 #include <thread>
 
 #include "app/dialog_template.h"
-#include "app/messages.h"
 #include "app/resource_ids.h"
-#include "app/settings.h"
 #include "app/shell.h"
 #include "bootstrap/bootstrapper.h"
+#include "bootstrap/pipeline_messages.h"
+#include "product/settings.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "bootstrap/names.h"
+#include "product/names.h"
 #include "temp_folder.h"
 
 namespace {

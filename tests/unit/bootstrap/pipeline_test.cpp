@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "app/errors.h"
-#include "app/messages.h"
-#include "app/settings.h"
+#include "base/windows_error.h"
 #include "bootstrap/bootstrapper.h"
+#include "bootstrap/pipeline_messages.h"
+#include "install/installation.h"
+#include "product/settings.h"
 #include "temp_folder.h"
 
 namespace {
@@ -109,6 +110,7 @@ protected:
         settings.exeDirectory = serverRoot() + L"\\";
         pipeline_.reset(new CBootstrapper);
         pipeline_->notifyWindow = sink_;
+        pipeline_->installationSequence = RunInstallation;
         pipeline_->downloadFolder = download_.path();
         pipeline_->downloadFolderCreated = true;
     }

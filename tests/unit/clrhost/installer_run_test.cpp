@@ -3,9 +3,9 @@
 #include <msi.h>
 
 #include "bootstrap/bootstrapper.h"
+#include "clrhost/installer_messages.h"
 #include "clrhost/managed_installation.h"
 #include "clrhost/pipeline_steps.h"
-#include "install/installer_messages.h"
 #include "standin_fixture.h"
 
 using namespace clrhost;

@@ -1,4 +1,4 @@
-#include "install/install_location.h"
+#include "product/install_location.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
-#include "bootstrap/installation.h"
+#include "install/installation.h"
 
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
 #include "bootstrap/bootstrapper.h"
 #include "install/msiexec.h"
 #include "install/product_state.h"
 #include "install_test_support.h"
+#include "product/settings.h"
 
 using namespace installtest;
 

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "install/install_location.h"
 #include "install/loader_folders.h"
 #include "install/product_state.h"
 #include "install_test_support.h"
+#include "product/install_location.h"
 
 using namespace installtest;
 

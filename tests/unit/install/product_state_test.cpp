@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "install/installer_messages.h"
+#include "clrhost/installer_messages.h"
 
 TEST(MayRemoveProduct, ANonElevatedProcessOnWindows5MayRemoveOnlyAPerUserProduct) {
     RemovalRights rights;

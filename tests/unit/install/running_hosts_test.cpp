@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "install/host_table.h"
-#include "install/split_list.h"
 #include "install_test_support.h"
+#include "product/split_list.h"
 
 using namespace installtest;
 

@@ -1,4 +1,4 @@
-#include "install/split_list.h"
+#include "product/split_list.h"
 
 std::vector<std::wstring> splitList(const std::wstring& text, wchar_t separator) {
     std::vector<std::wstring> pieces;

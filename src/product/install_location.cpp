@@ -1,4 +1,4 @@
-#include "install/install_location.h"
+#include "product/install_location.h"
 
 #include <windows.h>
 #include <msi.h>
@@ -9,7 +9,7 @@
 
 #include "base/registry_view.h"
 #include "base/unique_any.h"
-#include "install/split_list.h"
+#include "product/split_list.h"
 #include "product/uninstall_key.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "bootstrap/installation_source.h"
+#include "product/installation_source.h"
 
 #include <shlwapi.h>
 

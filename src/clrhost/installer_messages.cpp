@@ -1,4 +1,4 @@
-#include "install/installer_messages.h"
+#include "clrhost/installer_messages.h"
 
 #include <cwchar>
 

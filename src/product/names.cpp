@@ -1,4 +1,4 @@
-#include "bootstrap/names.h"
+#include "product/names.h"
 
 #include "product/ascii_compare.h"
 

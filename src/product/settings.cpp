@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "product/settings.h"
 
 namespace {
 

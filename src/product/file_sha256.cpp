@@ -1,4 +1,4 @@
-#include "bootstrap/file_sha256.h"
+#include "product/file_sha256.h"
 
 #include <wincrypt.h>
 

@@ -1,0 +1,43 @@
+#pragma once
+// The exception that carries a failure, with the wide text shown to the user
+// and the code it belongs to.
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+
+// The wide message in the system ANSI code page; empty when it does not convert.
+std::string narrowMessage(const std::wstring& message);
+
+// A standard exception that also carries the wide text shown to the user.
+template <typename Base>
+class wexception : public Base {
+public:
+    explicit wexception(const std::wstring& message) : Base(narrowMessage(message)), message_(message) {}
+
+    const std::wstring& message() const noexcept { return message_; }
+
+private:
+    std::wstring message_;
+};
+
+class windows_error : public wexception<std::runtime_error> {
+public:
+    // A message of our own, no code.
+    explicit windows_error(const std::wstring& message);
+    // A message of our own that belongs to a Win32 error, HRESULT or other number.
+    windows_error(const std::wstring& message, DWORD code);
+    // The system's text for the code (empty for 0, which shows nothing).
+    explicit windows_error(DWORD code);
+
+    DWORD code;
+};
+
+// The system's text for the code exactly as FormatMessageW returns it (with its
+// line end), "Error code: 0x<hex>" when the system has none, empty for 0.
+std::wstring messageFromCode(DWORD code);
+
+// The system's own text for the code (with its line end); false when it has none.
+bool systemText(DWORD code, std::wstring& text);
+// The code put into a printf format that takes one unsigned number.
+std::wstring codeText(const wchar_t* format, DWORD code);
