@@ -34,18 +34,6 @@ bool isBracedGuid(const std::wstring& text) {
     return true;
 }
 
-// Decimal without sign or leading zeros: the text is compared as it is with the
-// language of version_info.xml.
-bool isLanguageId(const std::wstring& text) {
-    if (text.empty() || text.size() > 5 || text[0] == L'0') return false;
-    unsigned long value = 0;
-    for (wchar_t c : text) {
-        if (c < L'0' || c > L'9') return false;
-        value = value * 10 + static_cast<unsigned long>(c - L'0');
-    }
-    return value <= 65535;
-}
-
 std::wstring companyProblem(const std::wstring& company) {
     if (company.empty()) return L"companyName: the value is empty; it starts the download folder's name";
     if (!isPlainFolderNamePart(company))
@@ -85,6 +73,16 @@ void checkComponentCodes(const std::wstring& list, std::vector<std::wstring>& pr
 }
 
 }  // namespace
+
+bool isLanguageId(const std::wstring& text) {
+    if (text.empty() || text.size() > 5 || text[0] == L'0') return false;
+    unsigned long value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return false;
+        value = value * 10 + static_cast<unsigned long>(c - L'0');
+    }
+    return value <= 65535;
+}
 
 std::vector<std::wstring> settingProblems(const std::map<UINT, std::wstring>& table, const std::wstring& programFolder) {
     std::vector<std::wstring> problems;

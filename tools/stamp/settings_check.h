@@ -12,3 +12,7 @@
 // programFolder is where the program will live, with a trailing backslash: a
 // relative installation URL is taken beside it.
 std::vector<std::wstring> settingProblems(const std::map<UINT, std::wstring>& table, const std::wstring& programFolder);
+
+// Decimal from 1 to 65535 without sign or leading zeros: the text is compared
+// as it is with the language of version_info.xml.
+bool isLanguageId(const std::wstring& text);

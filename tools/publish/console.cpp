@@ -1,0 +1,9 @@
+#include "console.h"
+
+#include "xml/utf8.h"
+
+void printLine(FILE* stream, const std::wstring& text) {
+    const std::string bytes = xml::wideToUtf8(text + L"\n");
+    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    std::fflush(stream);
+}

@@ -1,0 +1,15 @@
+#pragma once
+// Whole-file questions of the publisher's tool.
+#include <string>
+
+#include "product/sha256_digest.h"
+
+// True when both files can be read and hold the same bytes.
+bool sameFileBytes(const std::wstring& first, const std::wstring& second);
+
+// The SHA-256 of the file, as the bootstrapper computes it; false with
+// GetLastError() set when it cannot be read.
+bool fileDigest(const std::wstring& path, unsigned char (&digest)[Sha256Digest::size]);
+
+// 64 lower-case hexadecimal digits.
+std::wstring digestText(const unsigned char (&digest)[Sha256Digest::size]);

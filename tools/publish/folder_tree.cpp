@@ -1,0 +1,47 @@
+#include "folder_tree.h"
+
+#include <windows.h>
+
+#include "base/unique_any.h"
+
+bool createFolderChain(const std::wstring& path) {
+    if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    const size_t slash = path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos && slash > 0 && path[slash - 1] != L':' &&
+        !createFolderChain(path.substr(0, slash)))
+        return false;
+    return ::CreateDirectoryW(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+bool deleteFolderTree(const std::wstring& path) {
+    WIN32_FIND_DATAW entry;
+    base::unique_find search(::FindFirstFileW((path + L"\\*").c_str(), &entry));
+    if (search) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = path + L"\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                if (!deleteFolderTree(child)) return false;
+            } else {
+                if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (!::DeleteFileW(child.c_str())) return false;
+            }
+        } while (::FindNextFileW(search.get(), &entry));
+    }
+    search.reset();
+    return ::RemoveDirectoryW(path.c_str()) || ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring makeTemporaryFolder(const std::wstring& prefix) {
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0 || length > MAX_PATH) return std::wstring();
+    const std::wstring base = std::wstring(temp) + prefix + std::to_wstring(::GetCurrentProcessId()) + L"-";
+    for (DWORD attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring path = base + std::to_wstring(::GetTickCount() + attempt);
+        if (::CreateDirectoryW(path.c_str(), nullptr)) return path;
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    return std::wstring();
+}

@@ -1,0 +1,277 @@
+#include "publish_add.h"
+
+#include <windows.h>
+
+#include "file_bytes.h"
+#include "folder_tree.h"
+#include "package_properties.h"
+#include "settings_check.h"
+#include "site_description.h"
+#include "site_names.h"
+#include "product/ascii_compare.h"
+#include "product/installation_source.h"
+#include "product/names.h"
+#include "xml/xml_document.h"
+
+namespace {
+
+bool isFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring joined(const std::wstring& folder, const std::wstring& name) {
+    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') return folder + L"\\" + name;
+    return folder + name;
+}
+
+std::wstring systemText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    base::unique_hlocal owner(buffer);
+    std::wstring text = length != 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
+        text.pop_back();
+    return text.empty() ? L"error " + std::to_wstring(code) : text;
+}
+
+// One release file: where it comes from and the name it gets on the site.
+struct SourceFile {
+    std::wstring path;
+    std::wstring storedName;
+};
+
+// The release as it will be published, every value checked.
+struct PlannedRelease {
+    NewRelease entry;
+    std::vector<SourceFile> files;  // the package first
+    std::wstring company;           // of a new version_info.xml
+};
+
+bool planRelease(const AddRequest& request, PlannedRelease& plan, std::wstring& problem) {
+    std::vector<std::wstring> paths{request.package};
+    paths.insert(paths.end(), request.files.begin(), request.files.end());
+    for (const std::wstring& path : paths) {
+        if (!isFile(path)) {
+            problem = L"file '" + path + L"': it does not exist or is not a file";
+            return false;
+        }
+    }
+    PackageProperties package;
+    if (!readPackageProperties(request.package, package, problem)) return false;
+    const std::wstring packageWhat = L"package '" + request.package + L"': ";
+    if (!isLanguageId(package.productLanguage)) {
+        problem = packageWhat + L"ProductLanguage '" + package.productLanguage +
+                  L"' is not one decimal language identifier, which the bootstrapper's language setting must equal";
+        return false;
+    }
+    plan.entry.language = package.productLanguage;
+    plan.entry.version = request.versionText.empty() ? package.productVersion : request.versionText;
+    const std::wstring versionProblem = sitePathPartProblem(plan.entry.version);
+    if (!versionProblem.empty()) {
+        problem = L"version text '" + plan.entry.version + L"' cannot name the release's folder: " + versionProblem;
+        return false;
+    }
+    plan.entry.productCode = package.productCode;
+    plan.company = package.manufacturer;
+
+    for (const std::wstring& path : paths) {
+        const std::wstring name = baseName(path) + (request.deploy ? L".deploy" : L"");
+        const std::wstring nameProblem = sitePathPartProblem(name);
+        if (!nameProblem.empty()) {
+            problem = L"file '" + path + L"': its name cannot be published: " + nameProblem;
+            return false;
+        }
+        for (const SourceFile& earlier : plan.files) {
+            if (equalsAsciiNoCase(withoutDeploySuffix(earlier.storedName), withoutDeploySuffix(name))) {
+                problem = L"file '" + path + L"': the release already has a file named '" + baseName(path) + L"'";
+                return false;
+            }
+        }
+        plan.files.push_back({path, name});
+    }
+    plan.entry.msi = baseName(request.package);
+    if (plan.entry.msi.size() < 4 || !equalsAsciiNoCase(plan.entry.msi.substr(plan.entry.msi.size() - 4), L".msi")) {
+        problem = packageWhat + L"the name must end in .msi, or the bootstrapper looks for another file";
+        return false;
+    }
+    if (!request.customActionAssembly.empty()) {
+        bool listed = false;
+        for (const std::wstring& file : request.files)
+            listed = listed || equalsAsciiNoCase(baseName(file), request.customActionAssembly);
+        if (!listed) {
+            problem = L"--custom-action-assembly '" + request.customActionAssembly + L"' is not one of the --file names";
+            return false;
+        }
+    }
+    plan.entry.customActionAssembly = request.customActionAssembly;
+    plan.entry.customActionClass = request.customActionClass;
+    plan.entry.showInstallUI = request.showInstallUI;
+    return true;
+}
+
+enum class Verdict { Publish, AlreadyThere, Refused };
+
+// Whether the site may take the release: a release of the same version and
+// language must hold the same bytes, and a product code names one release.
+Verdict judge(const SiteDescription& site, const PlannedRelease& plan, const std::wstring& description,
+              const std::wstring& releaseFolder, std::wstring& problem) {
+    for (const PublishedRelease& release : site.releases) {
+        const bool sameRelease =
+            equalsAsciiNoCase(release.language, plan.entry.language) && equalsAsciiNoCase(release.version, plan.entry.version);
+        if (sameRelease) {
+            bool same = release.files.size() == plan.files.size();
+            for (size_t i = 0; same && i < plan.files.size(); ++i) {
+                same = equalsAsciiNoCase(release.files[i], plan.files[i].storedName) &&
+                       sameFileBytes(plan.files[i].path, joined(releaseFolder, plan.files[i].storedName));
+            }
+            if (same) return Verdict::AlreadyThere;
+            problem = description + L": version '" + release.version + L"' of language " + release.language +
+                      L" is already published with other files; publish the change under a new version";
+            return Verdict::Refused;
+        }
+        if (equalsAsciiNoCase(release.productCode, plan.entry.productCode)) {
+            problem = description + L": product code " + release.productCode + L" already belongs to version '" +
+                      release.version + L"' of language " + release.language +
+                      L"; the bootstrapper would take both for one release, so give the package a new product code";
+            return Verdict::Refused;
+        }
+    }
+    if (exists(releaseFolder)) {
+        problem = L"folder '" + releaseFolder + L"' already exists, but " + description + L" lists no such release";
+        return Verdict::Refused;
+    }
+    return Verdict::Publish;
+}
+
+// Copies the files into folder under their site names and fills in their digests.
+bool copyFiles(const std::wstring& folder, PlannedRelease& plan, std::wstring& problem) {
+    for (const SourceFile& file : plan.files) {
+        const std::wstring target = joined(folder, file.storedName);
+        unsigned char digest[Sha256Digest::size];
+        if (!::CopyFileW(file.path.c_str(), target.c_str(), TRUE) || !fileDigest(target, digest)) {
+            problem = L"file '" + file.path + L"': cannot be copied to the site: " + systemText(::GetLastError());
+            return false;
+        }
+        ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);  // best effort: a read-only source stays copyable
+        plan.entry.files.push_back({file.storedName, digestText(digest)});
+    }
+    return true;
+}
+
+std::wstring temporaryName(const std::wstring& path) {
+    return path + L".publish-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+}
+
+// Deletes a file on every path that does not hand it over.
+class ScratchFile {
+public:
+    explicit ScratchFile(std::wstring path) : path_(std::move(path)) {}
+    ~ScratchFile() {
+        if (!path_.empty()) ::DeleteFileW(path_.c_str());  // best effort
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    void keep() { path_.clear(); }
+
+private:
+    std::wstring path_;
+};
+
+}  // namespace
+
+bool publishRelease(const AddRequest& request, std::wstring& report, std::wstring& problem) {
+    PlannedRelease plan;
+    if (!planRelease(request, plan, problem)) return false;
+
+    const std::wstring descriptionPath = joined(request.site, versionFileName);
+    XmlDocument document;
+    if (isFile(descriptionPath)) {
+        std::wstring text, result;
+        if (!XmlDocument::readTextFile(descriptionPath, text, result)) {
+            problem = descriptionPath + L": cannot be read as UTF-8 text (" + result + L")";
+            return false;
+        }
+        if (!document.parseText(std::move(text))) {
+            problem = descriptionPath + L": is not well-formed XML (" + document.resultText() + L")";
+            return false;
+        }
+    } else {
+        if (!isPlainFolderNamePart(plan.company)) {
+            problem = L"package '" + request.package + L"': Manufacturer '" + plan.company +
+                      L"' cannot be the company name of a new " + versionFileName +
+                      L" (it must be a plain folder-name part)";
+            return false;
+        }
+        document.parseText(emptySiteText(plan.company));
+    }
+    SiteDescription site;
+    std::wstring error;
+    if (!readSiteDescription(document, site, error)) {
+        problem = descriptionPath + L": " + error;
+        return false;
+    }
+    const std::wstring languageFolder = joined(request.site, plan.entry.language);
+    const std::wstring releaseFolder = joined(languageFolder, plan.entry.version);
+    switch (judge(site, plan, descriptionPath, releaseFolder, problem)) {
+        case Verdict::Refused: return false;
+        case Verdict::AlreadyThere:
+            report = L"version '" + plan.entry.version + L"' of language " + plan.entry.language +
+                     L" is already published with these files; nothing changed";
+            return true;
+        case Verdict::Publish: break;
+    }
+
+    // Built beside its place and moved there whole: a reader of the site sees
+    // the old state or the new one, never a half-copied release.
+    const bool languageFolderExisted = exists(languageFolder);
+    if (!createFolderChain(languageFolder)) {
+        problem = L"folder '" + languageFolder + L"': cannot be created: " + systemText(::GetLastError());
+        return false;
+    }
+    struct LanguageFolderCleanup {
+        const std::wstring& path;
+        bool remove;
+        ~LanguageFolderCleanup() {
+            if (remove) ::RemoveDirectoryW(path.c_str());  // best effort: only when this run made it and it is empty
+        }
+    } languageCleanup{languageFolder, !languageFolderExisted};
+
+    ScratchFolder staging(temporaryName(releaseFolder));
+    if (!::CreateDirectoryW(staging.path().c_str(), nullptr)) {
+        problem = L"folder '" + staging.path() + L"': cannot be created: " + systemText(::GetLastError());
+        return false;
+    }
+    if (!copyFiles(staging.path(), plan, problem)) return false;
+    if (!addRelease(document, plan.entry, error)) {
+        problem = descriptionPath + L": " + error;
+        return false;
+    }
+    ScratchFile newDescription(temporaryName(descriptionPath));
+    std::wstring result;
+    if (!XmlDocument::writeTextFile(temporaryName(descriptionPath), document.documentText(), result)) {
+        problem = temporaryName(descriptionPath) + L": cannot be written (" + result + L")";
+        return false;
+    }
+    if (!::MoveFileW(staging.path().c_str(), releaseFolder.c_str())) {
+        problem = L"folder '" + releaseFolder + L"': cannot be put in place: " + systemText(::GetLastError());
+        return false;
+    }
+    ScratchFolder placed(releaseFolder);  // taken back out if the description cannot follow
+    staging.keep();
+    if (!::MoveFileExW(temporaryName(descriptionPath).c_str(), descriptionPath.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        problem = descriptionPath + L": cannot be replaced: " + systemText(::GetLastError());
+        return false;
+    }
+    newDescription.keep();
+    placed.keep();
+    languageCleanup.remove = false;
+    report = L"published version '" + plan.entry.version + L"' of language " + plan.entry.language + L" (" +
+             std::to_wstring(plan.files.size()) + L" files) in " + releaseFolder;
+    return true;
+}
