@@ -4,6 +4,7 @@
 
 #include "bootstrap/bootstrapper.h"
 #include "bootstrap/pipeline_messages.h"
+#include "http/finished_request.h"
 
 bool CBootstrapper::runOver() {
     return runCancelled() || readWord(failureGate_) == 2;
@@ -48,32 +49,15 @@ void CBootstrapper::OnRequestFinished(FCHttpRequest& request) {
     // After a close, or once the worker has ended, nobody waits for this answer.
     if (runOver()) return;
     try {
-        const ResponseInfo& response = request.GetResponseInfo();
-        std::wstring text;
-        switch (response.statusCode) {
-            case 200: {
-                request.TakeReceivedData(downloadData);
-                const bool complete =
-                    response.contentLength != 0
-                        ? static_cast<LONG>(downloadData.size()) == response.contentLength &&
-                              request.GetReceivedByteCount() == response.contentLength
-                        : response.finalReadSucceeded != FALSE;
-                if (complete) {
-                    storeNextTask(ProcessResponse);
-                    return;
-                }
-                std::string().swap(downloadData);
-                text = request.GetRangeStart() != 0 ? L"Download error (not support range)." : L"Download error.";
-                break;
+        if (request.GetResponseInfo().statusCode == 200) {
+            request.TakeReceivedData(downloadData);
+            if (bodyComplete(request, static_cast<long long>(downloadData.size()))) {
+                storeNextTask(ProcessResponse);
+                return;
             }
-            case 403: text = L"403 error: Forbidden: "; break;
-            case 404: text = L"404 error: Not Found: " + request.GetUrl() + L"."; break;
-            case 407: text = L"407 error: Proxy Authentication Required: "; break;
-            default:
-                text = L"Download error, status code: " + std::to_wstring(response.statusCode) +
-                       L", url: " + request.GetUrl() + L".";
-                break;
+            std::string().swap(downloadData);
         }
+        const std::wstring text = finishedRequestFailure(request);
         failFromCallback(text);
     } catch (...) {
         failFromCallback(L"Download error.");

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/unique_any.h"
 #include "file_bytes.h"
 #include "folder_tree.h"
 #include "package_properties.h"

@@ -114,6 +114,7 @@ bool readSiteDescription(XmlDocument& document, SiteDescription& site, std::wstr
             release.productCode = document.getAttribute(L"productCode");
             document.enterElement();
             if (document.findElement(L"files")) {
+                release.msi = document.getAttribute(L"msi");
                 document.enterElement();
                 while (document.findElement(L"file")) release.files.push_back(document.getElementText());
                 document.leaveElement();

@@ -11,6 +11,7 @@ struct PublishedRelease {
     std::wstring language;     // of its product element, as written
     std::wstring version;      // the version element's name
     std::wstring productCode;
+    std::wstring msi;                 // the files element's msi attribute
     std::vector<std::wstring> files;  // file element texts, as written
 };
 

@@ -1,0 +1,15 @@
+#pragma once
+// How a finished request is judged: whether its body arrived whole, and the
+// sentence that tells the user why not. Shared by everything that fetches a
+// release, so that they all judge a server alike.
+#include <string>
+
+#include "http/http_request.h"
+
+// takenBytes: every body byte the owner took out of the request. With a
+// Content-Length the body is whole when exactly that many arrived; without
+// one, when the last read ended normally.
+bool bodyComplete(const FCHttpRequest& request, long long takenBytes);
+
+// The failure text of a finished request that did not bring a whole 200 body.
+std::wstring finishedRequestFailure(const FCHttpRequest& request);

@@ -1,0 +1,134 @@
+// publish.exe: the publisher's tool.
+//   publish add       adds one release to an installation site
+//   publish settings  writes stamp.exe's settings file for a published release
+//   publish check     runs what a user's bootstrapper would run, up to the installation
+// Exit codes: 0 done, 1 refused or problems found, 2 usage.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "command_options.h"
+#include "console.h"
+#include "publish_add.h"
+#include "publish_settings.h"
+#include "site_check.h"
+
+namespace {
+
+const wchar_t* const usageLines[] = {
+    L"usage: publish.exe add --site DIR --package PKG.msi [--file F]... [--custom-action-assembly A "
+    L"--custom-action-class C] [--deploy] [--show-install-ui true|false] [--version-text T]",
+    L"       publish.exe settings --site DIR --version-text T --installation-url URL [--language L] --out FILE",
+    L"       publish.exe check --installation-url URL --company C --language L --version-text T",
+};
+
+int usage(const std::wstring& problem) {
+    if (!problem.empty()) printLine(stderr, L"publish: " + problem);
+    for (const wchar_t* line : usageLines) printLine(stderr, line);
+    return 2;
+}
+
+int add(const CommandOptions& options) {
+    AddRequest request;
+    request.site = options.value(L"--site");
+    request.package = options.value(L"--package");
+    request.files = options.values(L"--file");
+    request.customActionAssembly = options.value(L"--custom-action-assembly");
+    request.customActionClass = options.value(L"--custom-action-class");
+    request.deploy = options.has(L"--deploy");
+    request.showInstallUI = options.value(L"--show-install-ui");
+    request.versionText = options.value(L"--version-text");
+    if (request.customActionAssembly.empty() != request.customActionClass.empty())
+        return usage(L"--custom-action-assembly and --custom-action-class go together");
+    if (options.has(L"--show-install-ui") && request.showInstallUI != L"true" && request.showInstallUI != L"false")
+        return usage(L"--show-install-ui is true or false");
+    if (options.has(L"--version-text") && request.versionText.empty()) return usage(L"--version-text is empty");
+    std::wstring report, problem;
+    if (!publishRelease(request, report, problem)) {
+        printLine(stderr, L"publish: " + problem);
+        return 1;
+    }
+    printLine(stdout, report);
+    return 0;
+}
+
+int settings(const CommandOptions& options) {
+    SettingsRequest request;
+    request.site = options.value(L"--site");
+    request.versionText = options.value(L"--version-text");
+    request.installationUrl = options.value(L"--installation-url");
+    request.language = options.value(L"--language");
+    request.out = options.value(L"--out");
+    std::wstring report;
+    std::vector<std::wstring> problems;
+    if (!writeStampSettings(request, report, problems)) {
+        for (const std::wstring& problem : problems) printLine(stderr, L"publish: " + problem);
+        return 1;
+    }
+    printLine(stdout, report);
+    return 0;
+}
+
+int check(const CommandOptions& options) {
+    CheckRequest request;
+    request.installationUrl = options.value(L"--installation-url");
+    request.company = options.value(L"--company");
+    request.language = options.value(L"--language");
+    request.versionText = options.value(L"--version-text");
+    const CheckOutcome outcome = checkSite(request);
+    for (const std::wstring& problem : outcome.problems) printLine(stdout, L"problem: " + problem);
+    if (!outcome.boxText.empty()) {
+        printLine(stdout, L"box: " + outcome.boxText);
+        return 1;
+    }
+    printLine(stdout, L"ok: a run reaches the installation step (" + std::to_wstring(outcome.files) + L" files, " +
+                          std::to_wstring(outcome.bytes) + L" bytes checked)");
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) return usage(std::wstring());
+    const std::wstring command = argv[1];
+    const std::vector<std::wstring> args(argv + 2, argv + argc);
+    using K = OptionSpec;
+    std::vector<OptionSpec> specs;
+    int (*run)(const CommandOptions&) = nullptr;
+    if (command == L"add") {
+        specs = {{L"--site", K::Single, true},
+                 {L"--package", K::Single, true},
+                 {L"--file", K::Repeated, false},
+                 {L"--custom-action-assembly", K::Single, false},
+                 {L"--custom-action-class", K::Single, false},
+                 {L"--deploy", K::Flag, false},
+                 {L"--show-install-ui", K::Single, false},
+                 {L"--version-text", K::Single, false}};
+        run = add;
+    } else if (command == L"settings") {
+        specs = {{L"--site", K::Single, true},
+                 {L"--version-text", K::Single, true},
+                 {L"--installation-url", K::Single, true},
+                 {L"--language", K::Single, false},
+                 {L"--out", K::Single, true}};
+        run = settings;
+    } else if (command == L"check") {
+        specs = {{L"--installation-url", K::Single, true},
+                 {L"--company", K::Single, true},
+                 {L"--language", K::Single, true},
+                 {L"--version-text", K::Single, true}};
+        run = check;
+    } else {
+        return usage(L"unknown command '" + command + L"'");
+    }
+    CommandOptions options;
+    std::wstring problem;
+    if (!options.parse(args, specs, problem)) return usage(problem);
+    try {
+        return run(options);
+    } catch (const std::exception&) {
+        printLine(stderr, L"publish: out of memory or an unexpected failure");
+        return 1;
+    }
+}

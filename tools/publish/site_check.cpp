@@ -1,0 +1,239 @@
+#include "site_check.h"
+
+#include <windows.h>
+
+#include <memory>
+
+#include "base/unique_any.h"
+#include "file_bytes.h"
+#include "folder_tree.h"
+#include "product/installation_source.h"
+#include "product/names.h"
+#include "product/product_description.h"
+#include "product/sha256_hash.h"
+#include "web_fetch.h"
+#include "xml/utf8.h"
+#include "xml/xml_document.h"
+
+namespace {
+
+class Check {
+public:
+    explicit Check(const CheckRequest& request) : request_(request) {}
+
+    CheckOutcome run();
+
+private:
+    // A failure as the run meets it; the first one is what the box shows.
+    void fail(const wchar_t* task, const std::wstring& text) {
+        outcome_.problems.push_back(text);
+        if (outcome_.boxText.empty()) outcome_.boxText = text + L" Task name: " + task + L".";
+    }
+    bool fetchVersionInfo();
+    bool readVersionInfo(XmlDocument& document);
+    bool fetchRelease(const ProductDescription& description);
+    void fetchFile(const ProductDescription& description, size_t index);
+
+    const CheckRequest& request_;
+    CheckOutcome outcome_;
+    InstallationSource source_;
+    std::wstring folder_;
+    std::unique_ptr<ScratchFolder> scratch_;  // goes after web_: no request outlives the folder
+    std::unique_ptr<WebFetcher> web_;
+};
+
+std::wstring currentFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD length = ::GetCurrentDirectoryW(MAX_PATH, buffer);
+    std::wstring folder = length != 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+base::unique_file createTarget(const std::wstring& path) {
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // best effort, as the bootstrapper's write
+    return base::unique_file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+bool readBytes(const std::wstring& path, std::string& bytes) {
+    base::unique_file file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size = {};
+    if (!file || !::GetFileSizeEx(file.get(), &size)) return false;
+    if (size.QuadPart == 0 || size.QuadPart > 0x7FFFFFFF) return false;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    return ::ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size();
+}
+
+CheckOutcome Check::run() {
+    // What the bootstrapper refuses at its start, before it fetches anything.
+    if (!isPlainFolderNamePart(request_.company)) {
+        outcome_.problems.push_back(L"The 'Company Name' parameter is not correctly formed.");
+        outcome_.boxText = outcome_.problems.back();
+        return outcome_;
+    }
+    source_ = classifyInstallationUrl(request_.installationUrl, currentFolder());
+    if (source_.kind == Unrecognized || source_.kind == FtpAddress) {
+        outcome_.problems.push_back(L"The 'Installation Url' parameter is not correctly formed.");
+        outcome_.boxText = outcome_.problems.back();
+        return outcome_;
+    }
+    scratch_.reset(new ScratchFolder(makeTemporaryFolder(L"publish-check-")));
+    folder_ = scratch_->path();
+    if (folder_.empty()) {
+        outcome_.problems.push_back(textWithCode(L"Failed to create the temporary folder", ::GetLastError()));
+        outcome_.boxText = outcome_.problems.back();
+        return outcome_;
+    }
+    if (source_.kind == WebAddress) web_.reset(new WebFetcher);
+    XmlDocument document;
+    if (!fetchVersionInfo() || !readVersionInfo(document)) return outcome_;
+
+    ProductDescription description;
+    DescriptionInputs inputs;
+    inputs.companyName = request_.company;
+    inputs.language = request_.language;
+    inputs.version = request_.versionText;
+    inputs.installationUrl = request_.installationUrl;
+    inputs.downloadFolder = folder_;
+    inputs.webSource = source_.kind == WebAddress;
+    std::wstring errorText;
+    if (!readProductDescription(document, inputs, description, errorText)) {
+        fail(L"ParseXML", errorText);
+        return outcome_;
+    }
+    if (description.products.empty()) {
+        fail(L"ParseXML", L"No products found in 'version_info.xml'. Source url: " + source_.versionInfoLocation);
+        return outcome_;
+    }
+    if (!fetchRelease(description)) return outcome_;
+    if (description.msiFileName.empty())
+        fail(L"RunMSI", L"The 'msi' attribute is not defined in the 'version_info.xml' file.");
+    return outcome_;
+}
+
+std::wstring storedVersionFile(const std::wstring& folder) { return folder + L"\\" + versionFileName; }
+
+bool Check::fetchVersionInfo() {
+    const std::wstring target = storedVersionFile(folder_);
+    if (!web_) {
+        if (!::CopyFileExW(source_.versionInfoLocation.c_str(), target.c_str(), nullptr, nullptr, nullptr, 0)) {
+            fail(L"DownloadVersionInfo", textWithCode(L"Failed to copy 'version_info.xml' file", ::GetLastError()));
+            return false;
+        }
+        return true;
+    }
+    base::unique_file file = createTarget(target);
+    if (!file) {
+        fail(L"DownloadVersionInfo", textWithCode(L"Failed to create 'version_info.xml' file", ::GetLastError()));
+        return false;
+    }
+    std::wstring failure;
+    DWORD storeError = 0;
+    long long bytes = 0;
+    switch (web_->fetch(source_.versionInfoLocation, file.get(), nullptr, failure, storeError, bytes)) {
+        case WebFetcher::Result::Stored: return true;
+        case WebFetcher::Result::RequestFailed: fail(L"DownloadVersionInfo", failure); return false;
+        case WebFetcher::Result::StoreFailed:
+            fail(L"DownloadVersionInfo", textWithCode(L"Failed to create 'version_info.xml' file", storeError));
+            return false;
+    }
+    return false;
+}
+
+bool Check::readVersionInfo(XmlDocument& document) {
+    const std::wstring path = storedVersionFile(folder_);
+    std::string bytes;
+    std::wstring text;
+    if (!readBytes(path, bytes)) {
+        fail(L"ReadXML", textWithCode(L"Failed to read 'version_info.xml' file (" + path + L")", ::GetLastError()));
+        return false;
+    }
+    if (!xml::decodeUtf8(bytes, text)) {
+        fail(L"ReadXML", textWithCode(L"Failed to read 'version_info.xml' file (" + path + L")",
+                                      ERROR_NO_UNICODE_TRANSLATION));
+        return false;
+    }
+    if (!document.parseText(std::move(text))) {
+        fail(L"ReadXML", L"Failed to load 'version_info.xml' file (" + path + L").");
+        return false;
+    }
+    return true;
+}
+
+bool Check::fetchRelease(const ProductDescription& description) {
+    if (description.sourceFiles.empty()) {
+        if (description.msiFileName.empty())
+            outcome_.problems.push_back(L"version_info.xml lists no release of version '" + request_.versionText +
+                                        L"' for language " + request_.language + L".");
+        fail(L"DownloadFile", L"The 'files' section of 'version_info.xml' has no files. Source url: " +
+                                  source_.versionInfoLocation + L".");
+        return false;
+    }
+    const size_t failures = outcome_.problems.size();
+    for (size_t i = 0; i < description.sourceFiles.size() && i < description.localFiles.size(); ++i)
+        fetchFile(description, i);
+    return outcome_.problems.size() == failures;
+}
+
+void Check::fetchFile(const ProductDescription& description, size_t index) {
+    std::wstring target = description.localFiles[index];
+    const std::wstring folder = folderOfTarget(target);
+    if (!createFolderChain(folder)) {
+        fail(L"DownloadFile", textWithCode(L"Failed to create directory (" + folder + L")", ::GetLastError()));
+        return;
+    }
+    target = withoutDeploySuffix(target);
+    const std::wstring name = baseName(target);
+    const bool checked = index < description.fileDigests.size() && description.fileDigests[index].present;
+    unsigned char digest[Sha256Digest::size] = {};
+    long long bytes = 0;
+    if (web_) {
+        base::unique_file file = createTarget(target);
+        Sha256Hash hash;
+        if (!file || (checked && !hash.begin())) {
+            fail(L"DownloadFile", textWithCode(L"Failed to create '" + name + L"' file", ::GetLastError()));
+            return;
+        }
+        std::wstring failure;
+        DWORD storeError = 0;
+        switch (web_->fetch(description.sourceFiles[index], file.get(), checked ? &hash : nullptr, failure,
+                            storeError, bytes)) {
+            case WebFetcher::Result::Stored: break;
+            case WebFetcher::Result::RequestFailed: fail(L"DownloadFile", failure); return;
+            case WebFetcher::Result::StoreFailed:
+                fail(L"DownloadFile", textWithCode(L"Failed to create '" + name + L"' file", storeError));
+                return;
+        }
+        if (checked && !hash.finish(digest)) {
+            fail(L"DownloadFile", textWithCode(L"Failed to compute the SHA-256 digest of the file '" + name + L"'",
+                                               ::GetLastError()));
+            return;
+        }
+    } else {
+        if (!::CopyFileExW(description.sourceFiles[index].c_str(), target.c_str(), nullptr, nullptr, nullptr, 0)) {
+            fail(L"DownloadFile", textWithCode(L"Failed to copy '" + name + L"' file", ::GetLastError()));
+            return;
+        }
+        if (checked && !fileDigest(target, digest)) {
+            fail(L"DownloadFile", textWithCode(L"Failed to compute the SHA-256 digest of the file '" + name + L"'",
+                                               ::GetLastError()));
+            return;
+        }
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        if (::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data))
+            bytes = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    if (checked && !sameDigest(description.fileDigests[index], digest)) {
+        fail(L"DownloadFile", L"The file '" + name + L"' does not match its SHA-256 digest.");
+        return;
+    }
+    ++outcome_.files;
+    outcome_.bytes += bytes;
+}
+
+}  // namespace
+
+CheckOutcome checkSite(const CheckRequest& request) { return Check(request).run(); }
