@@ -4,8 +4,8 @@ Where things come from
   BOOTSTRAP_ARCH     win64 (default: runs on every machine) or win32 (where the
                      machine runs 32-bit programs): the width of the programs,
                      of Wine's loader and of the prefix
-  BOOTSTRAP_BIN      folder with bootstrapper.exe, stamp.exe, watcher.exe and
-                     wintool.exe (default: build/<arch>/bin)
+  BOOTSTRAP_BIN      folder with bootstrapper.exe, stamp.exe, publish.exe,
+                     watcher.exe and wintool.exe (default: build/<arch>/bin)
   E2E_DIR            work folder (default: build/e2e/<arch>): the prefix template
                      (template/, rebuilt when missing or made by another Wine or
                      recipe) and one run folder per scenario (runs/<session>/<test>/,
@@ -135,7 +135,7 @@ TEMPLATE_RECIPE = "3"
 
 WM_CLOSE = 0x0010
 
-OUR_PROGRAMS = ("bootstrapper.exe", "stamp.exe", "watcher.exe", "wintool.exe")
+OUR_PROGRAMS = ("bootstrapper.exe", "stamp.exe", "publish.exe", "watcher.exe", "wintool.exe")
 
 
 def wow64_program(name: str) -> Path | None:
