@@ -4,13 +4,21 @@
 
 #include "base/unique_any.h"
 
-bool createFolderChain(const std::wstring& path) {
+bool createFolderChain(const std::wstring& path, std::vector<std::wstring>* created) {
     if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
     const size_t slash = path.find_last_of(L"\\/");
     if (slash != std::wstring::npos && slash > 0 && path[slash - 1] != L':' &&
-        !createFolderChain(path.substr(0, slash)))
+        !createFolderChain(path.substr(0, slash), created))
         return false;
-    return ::CreateDirectoryW(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
+    if (::CreateDirectoryW(path.c_str(), nullptr)) {
+        if (created != nullptr) created->push_back(path);
+        return true;
+    }
+    return ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+void NewFolders::removeEmptyFolder(const std::wstring& path) {
+    ::RemoveDirectoryW(path.c_str());  // best effort: fails, as it should, when something was put there
 }
 
 bool deleteFolderTree(const std::wstring& path) {

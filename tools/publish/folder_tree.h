@@ -1,9 +1,11 @@
 #pragma once
 // Folders the tool builds and throws away.
 #include <string>
+#include <vector>
 
 // Creates the folder and its missing parents; true when it exists afterwards.
-bool createFolderChain(const std::wstring& path);
+// created, when given, receives each folder made, parents first.
+bool createFolderChain(const std::wstring& path, std::vector<std::wstring>* created = nullptr);
 
 // Deletes the folder with everything in it (read-only files too). True when
 // it is gone afterwards.
@@ -26,6 +28,25 @@ public:
 
 private:
     std::wstring path_;
+};
+
+// Folders made for a step that may yet fail: removed again, when still empty,
+// unless kept.
+class NewFolders {
+public:
+    NewFolders() = default;
+    ~NewFolders() {
+        for (auto folder = made_.rbegin(); folder != made_.rend(); ++folder) removeEmptyFolder(*folder);
+    }
+    NewFolders(const NewFolders&) = delete;
+    NewFolders& operator=(const NewFolders&) = delete;
+
+    bool create(const std::wstring& path) { return createFolderChain(path, &made_); }
+    void keep() { made_.clear(); }
+
+private:
+    static void removeEmptyFolder(const std::wstring& path);
+    std::vector<std::wstring> made_;
 };
 
 // A fresh, empty folder below the user's temporary folder; empty when none

@@ -29,6 +29,16 @@ int usage(const std::wstring& problem) {
     return 2;
 }
 
+// The report of a command that did its work, or its problems: the exit code.
+int finish(bool done, const std::wstring& report, const std::vector<std::wstring>& problems) {
+    if (!done) {
+        for (const std::wstring& problem : problems) printLine(stderr, L"publish: " + problem);
+        return 1;
+    }
+    printLine(stdout, report);
+    return 0;
+}
+
 int add(const CommandOptions& options) {
     AddRequest request;
     request.site = options.value(L"--site");
@@ -45,12 +55,8 @@ int add(const CommandOptions& options) {
         return usage(L"--show-install-ui is true or false");
     if (options.has(L"--version-text") && request.versionText.empty()) return usage(L"--version-text is empty");
     std::wstring report, problem;
-    if (!publishRelease(request, report, problem)) {
-        printLine(stderr, L"publish: " + problem);
-        return 1;
-    }
-    printLine(stdout, report);
-    return 0;
+    const bool published = publishRelease(request, report, problem);
+    return finish(published, report, {problem});
 }
 
 int settings(const CommandOptions& options) {
@@ -62,12 +68,8 @@ int settings(const CommandOptions& options) {
     request.out = options.value(L"--out");
     std::wstring report;
     std::vector<std::wstring> problems;
-    if (!writeStampSettings(request, report, problems)) {
-        for (const std::wstring& problem : problems) printLine(stderr, L"publish: " + problem);
-        return 1;
-    }
-    printLine(stdout, report);
-    return 0;
+    const bool written = writeStampSettings(request, report, problems);
+    return finish(written, report, problems);
 }
 
 int check(const CommandOptions& options) {

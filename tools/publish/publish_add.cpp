@@ -229,19 +229,11 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
 
     // Built beside its place and moved there whole: a reader of the site sees
     // the old state or the new one, never a half-copied release.
-    const bool languageFolderExisted = exists(languageFolder);
-    if (!createFolderChain(languageFolder)) {
+    NewFolders newFolders;  // the site's and the language's, when this release is their first
+    if (!newFolders.create(languageFolder)) {
         problem = L"folder '" + languageFolder + L"': cannot be created: " + systemText(::GetLastError());
         return false;
     }
-    struct LanguageFolderCleanup {
-        const std::wstring& path;
-        bool remove;
-        ~LanguageFolderCleanup() {
-            if (remove) ::RemoveDirectoryW(path.c_str());  // best effort: only when this run made it and it is empty
-        }
-    } languageCleanup{languageFolder, !languageFolderExisted};
-
     ScratchFolder staging(temporaryName(releaseFolder));
     if (!::CreateDirectoryW(staging.path().c_str(), nullptr)) {
         problem = L"folder '" + staging.path() + L"': cannot be created: " + systemText(::GetLastError());
@@ -271,7 +263,7 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
     }
     newDescription.keep();
     placed.keep();
-    languageCleanup.remove = false;
+    newFolders.keep();
     report = L"published version '" + plan.entry.version + L"' of language " + plan.entry.language + L" (" +
              std::to_wstring(plan.files.size()) + L" files) in " + releaseFolder;
     return true;
