@@ -12,7 +12,10 @@ from pathlib import Path
 from harness import Program, windows_path
 from test_install_support import (CURRENT, OLDER, OLDEST, PRODUCT_CODE, WINDOW_CLASS, addin_folder, install_package,
                                   installed_version, manifest_msi, package)
+from test_https import TlsSite, certificates, trust
 from test_pipeline_support import start_server
+
+__all__ = ["certificates"]  # the fixture, used by name
 
 VERSION = "2.2.015"  # what the sample bootstrapper is stamped with; the package says 2.2.15
 
@@ -127,6 +130,16 @@ def test_check_names_each_planted_fault_with_the_box_a_run_would_show(scenario, 
     assert scenario.start(stamp_for_site(scenario, clean, changed)).wait(120) == 0
     assert [(d["caption"], d["text"]) for d in watcher.dialogs()] == [
         ("Talvoro Sample Add-in", f"{faults[1][2]} Task name: DownloadFile.")]
+
+
+def test_check_passes_a_clean_site_over_https_that_the_prefix_trusts(scenario, certificates, tmp_path, request):
+    trust(scenario, certificates.ca)
+    sample_site(scenario, tmp_path / "www" / "addin")
+    site = TlsSite(tmp_path / "www", certificates.server_cert, certificates.server_key)
+    request.addfinalizer(site.stop)
+    code, lines = check(scenario, site.url)
+    assert code == 0, lines
+    assert site.paths() == ["/addin/version_info.xml", "/addin/1033/2.2.015/talvoro-addin-2.2.15.msi"]
 
 
 def test_adding_to_a_hand_written_description_keeps_its_comments_and_layout(scenario, tmp_path):
