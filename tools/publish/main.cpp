@@ -84,6 +84,7 @@ int check(const CommandOptions& options) {
         printLine(stdout, L"box: " + outcome.boxText);
         return 1;
     }
+    if (outcome.stalled) return 1;
     printLine(stdout, L"ok: a run reaches the installation step (" + std::to_wstring(outcome.files) + L" files, " +
                           std::to_wstring(outcome.bytes) + L" bytes checked)");
     return 0;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "base/unique_any.h"
@@ -28,6 +29,13 @@ private:
     void fail(const wchar_t* task, const std::wstring& text) {
         outcome_.problems.push_back(text);
         if (outcome_.boxText.empty()) outcome_.boxText = text + L" Task name: " + task + L".";
+    }
+    // A server that stops answering: the run shows no box, it waits.
+    void silent(const std::wstring& url) {
+        outcome_.problems.push_back(L"No answer from the server for " +
+                                    std::to_wstring(WebFetcher::idleLimitMs / 1000) + L" s while fetching " + url +
+                                    L"; a user's run would wait until its window is closed.");
+        outcome_.stalled = true;
     }
     bool fetchVersionInfo();
     bool readVersionInfo(XmlDocument& document);
@@ -136,6 +144,7 @@ bool Check::fetchVersionInfo() {
     switch (web_->fetch(source_.versionInfoLocation, file.get(), nullptr, failure, storeError, bytes)) {
         case WebFetcher::Result::Stored: return true;
         case WebFetcher::Result::RequestFailed: fail(L"DownloadVersionInfo", failure); return false;
+        case WebFetcher::Result::Silent: silent(source_.versionInfoLocation); return false;
         case WebFetcher::Result::StoreFailed:
             fail(L"DownloadVersionInfo", textWithCode(L"Failed to create 'version_info.xml' file", storeError));
             return false;
@@ -173,8 +182,9 @@ bool Check::fetchRelease(const ProductDescription& description) {
         return false;
     }
     const size_t failures = outcome_.problems.size();
-    for (size_t i = 0; i < description.sourceFiles.size() && i < description.localFiles.size(); ++i)
-        fetchFile(description, i);
+    // A run that waits on a silent server never gets to the files after it.
+    const size_t count = std::min(description.sourceFiles.size(), description.localFiles.size());
+    for (size_t i = 0; i < count && !outcome_.stalled; ++i) fetchFile(description, i);
     return outcome_.problems.size() == failures;
 }
 
@@ -203,6 +213,7 @@ void Check::fetchFile(const ProductDescription& description, size_t index) {
                             storeError, bytes)) {
             case WebFetcher::Result::Stored: break;
             case WebFetcher::Result::RequestFailed: fail(L"DownloadFile", failure); return;
+            case WebFetcher::Result::Silent: silent(description.sourceFiles[index]); return;
             case WebFetcher::Result::StoreFailed:
                 fail(L"DownloadFile", textWithCode(L"Failed to create '" + name + L"' file", storeError));
                 return;

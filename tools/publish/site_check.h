@@ -14,7 +14,8 @@ struct CheckRequest {
 
 struct CheckOutcome {
     std::vector<std::wstring> problems;  // one line each, in the order a run meets them
-    std::wstring boxText;                // what the bootstrapper would show; empty when it installs
+    std::wstring boxText;                // what the bootstrapper would show; empty when it installs or waits
+    bool stalled = false;                // a server stopped answering: a run would wait, showing nothing
     size_t files = 0;                    // release files fetched and stored
     long long bytes = 0;
 };

@@ -14,11 +14,23 @@ WebFetcher::Result WebFetcher::fetch(const std::wstring& url, HANDLE file, Sha25
     header.headerText = L"Accept: */*\r\n";
     header.url = url;
     requestId_ = AddRequest(header);
+    lastActivity_ = ::GetTickCount();
+    // The bootstrapper waits for a silent server as long as its user does; a
+    // check gives up after a while and says so.
+    const UINT_PTR idleTimer = ::SetTimer(nullptr, 0, 1000, nullptr);
     MSG message;
     while (!done_ && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.hwnd == nullptr && message.message == WM_TIMER && message.wParam == idleTimer) {
+            if (::GetTickCount() - lastActivity_ >= idleLimitMs) {
+                DeleteRequest(requestId_);
+                end(Result::Silent);
+            }
+            continue;
+        }
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
+    if (idleTimer != 0) ::KillTimer(nullptr, idleTimer);
     failure = failure_;
     storeError = storeError_;
     bytes = stored_;
@@ -58,13 +70,16 @@ bool WebFetcher::storeArrived(FCHttpRequest& request) {
 }
 
 void WebFetcher::OnResponseHeaders(FCHttpRequest& request) {
-    if (done_ || request.GetId() != requestId_ || request.GetResponseInfo().statusCode != 0) return;
+    if (done_ || request.GetId() != requestId_) return;
+    lastActivity_ = ::GetTickCount();
+    if (request.GetResponseInfo().statusCode != 0) return;
     DeleteRequest(request.GetId());
     endWithFailure(L"Can't Connect to server.");
 }
 
 void WebFetcher::OnDataReceived(FCHttpRequest& request, int) {
     if (done_ || request.GetId() != requestId_) return;
+    lastActivity_ = ::GetTickCount();
     // Only the body of a good answer is worth keeping; any other is judged at its end.
     if (request.GetResponseInfo().statusCode == 200 && !storeArrived(request)) DeleteRequest(request.GetId());
 }

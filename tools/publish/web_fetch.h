@@ -19,7 +19,9 @@ public:
         Stored,         // the whole body is in the file
         RequestFailed,  // failure holds the bootstrapper's text
         StoreFailed,    // storeError holds the system's error code
+        Silent,         // nothing came for idleLimitMs; a user's run would wait until its window is closed
     };
+    static constexpr DWORD idleLimitMs = 60000;
 
     // hash may be null (nothing to check). bytes: what was written.
     Result fetch(const std::wstring& url, HANDLE file, Sha256Hash* hash, std::wstring& failure, DWORD& storeError,
@@ -37,6 +39,7 @@ private:
 
     int requestId_ = 0;
     bool done_ = true;
+    DWORD lastActivity_ = 0;  // tick count of the last answer or body bytes
     HANDLE file_ = INVALID_HANDLE_VALUE;
     Sha256Hash* hash_ = nullptr;
     std::string chunk_;
