@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "base/unique_any.h"
+#include "base/windows_error.h"
 #include "file_bytes.h"
 #include "folder_tree.h"
 #include "package_properties.h"
@@ -28,16 +28,13 @@ std::wstring joined(const std::wstring& folder, const std::wstring& name) {
     return folder + name;
 }
 
-std::wstring systemText(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    base::unique_hlocal owner(buffer);
-    std::wstring text = length != 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
+// The system's sentence for the code, without its line end and full stop.
+std::wstring reasonFor(DWORD code) {
+    std::wstring text;
+    if (!systemText(code, text)) return L"error " + std::to_wstring(code);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
         text.pop_back();
-    return text.empty() ? L"error " + std::to_wstring(code) : text;
+    return text;
 }
 
 // One release file: where it comes from and the name it gets on the site.
@@ -155,7 +152,7 @@ bool copyFiles(const std::wstring& folder, PlannedRelease& plan, std::wstring& p
         const std::wstring target = joined(folder, file.storedName);
         unsigned char digest[Sha256Digest::size];
         if (!::CopyFileW(file.path.c_str(), target.c_str(), TRUE) || !fileDigest(target, digest)) {
-            problem = L"file '" + file.path + L"': cannot be copied to the site: " + systemText(::GetLastError());
+            problem = L"file '" + file.path + L"': cannot be copied to the site: " + reasonFor(::GetLastError());
             return false;
         }
         ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);  // best effort: a read-only source stays copyable
@@ -231,12 +228,12 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
     // the old state or the new one, never a half-copied release.
     NewFolders newFolders;  // the site's and the language's, when this release is their first
     if (!newFolders.create(languageFolder)) {
-        problem = L"folder '" + languageFolder + L"': cannot be created: " + systemText(::GetLastError());
+        problem = L"folder '" + languageFolder + L"': cannot be created: " + reasonFor(::GetLastError());
         return false;
     }
     ScratchFolder staging(temporaryName(releaseFolder));
     if (!::CreateDirectoryW(staging.path().c_str(), nullptr)) {
-        problem = L"folder '" + staging.path() + L"': cannot be created: " + systemText(::GetLastError());
+        problem = L"folder '" + staging.path() + L"': cannot be created: " + reasonFor(::GetLastError());
         return false;
     }
     if (!copyFiles(staging.path(), plan, problem)) return false;
@@ -251,14 +248,14 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
         return false;
     }
     if (!::MoveFileW(staging.path().c_str(), releaseFolder.c_str())) {
-        problem = L"folder '" + releaseFolder + L"': cannot be put in place: " + systemText(::GetLastError());
+        problem = L"folder '" + releaseFolder + L"': cannot be put in place: " + reasonFor(::GetLastError());
         return false;
     }
     ScratchFolder placed(releaseFolder);  // taken back out if the description cannot follow
     staging.keep();
     if (!::MoveFileExW(temporaryName(descriptionPath).c_str(), descriptionPath.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        problem = descriptionPath + L": cannot be replaced: " + systemText(::GetLastError());
+        problem = descriptionPath + L": cannot be replaced: " + reasonFor(::GetLastError());
         return false;
     }
     newDescription.keep();
