@@ -83,8 +83,13 @@ def test_check_names_each_planted_fault_with_the_box_a_run_would_show(scenario, 
     current = "1033/2.2.015/talvoro-addin-2.2.15.msi"
     digest = hashlib.sha256((clean / current).read_bytes()).hexdigest()
 
-    # A clean site passes over HTTP and as a folder, and the temporary folder goes.
-    for url in (server.url + "/clean/", windows_path(clean)):
+    # Wine serves \\server\share from the prefix's dosdevices/unc/server/share.
+    share = scenario.prefix / "dosdevices" / "unc" / "fileserver"
+    share.mkdir(parents=True)
+    (share / "releases").symlink_to(www)
+
+    # A clean site passes over HTTP, from a share and as a folder, and the temporary folder goes.
+    for url in (server.url + "/clean/", r"\\fileserver\releases\clean", windows_path(clean)):
         code, lines = check(scenario, url)
         assert code == 0 and lines[-1].startswith("ok: "), lines
     assert not list((scenario.prefix / "drive_c").rglob("publish-check-*"))
@@ -109,6 +114,8 @@ def test_check_names_each_planted_fault_with_the_box_a_run_would_show(scenario, 
     faults = [
         (planted("missing", lambda site: (site / current).unlink()), VERSION,
          f"404 error: Not Found: {server.url}/missing/{current}.", "DownloadFile"),
+        (r"\\fileserver\releases\missing", VERSION, "Failed to copy 'talvoro-addin-2.2.15.msi' file. Error: 2.",
+         "DownloadFile"),
         (changed, VERSION, "The file 'talvoro-addin-2.2.15.msi' does not match its SHA-256 digest.", "DownloadFile"),
         (planted("company", edit_description('name="Talvoro"', 'name="Talvoro Ltd"')), VERSION,
          "XML error: Wrong product name.", "ParseXML"),
@@ -129,7 +136,7 @@ def test_check_names_each_planted_fault_with_the_box_a_run_would_show(scenario, 
     watcher = scenario.watch(track=[WINDOW_CLASS])
     assert scenario.start(stamp_for_site(scenario, clean, changed)).wait(120) == 0
     assert [(d["caption"], d["text"]) for d in watcher.dialogs()] == [
-        ("Talvoro Sample Add-in", f"{faults[1][2]} Task name: DownloadFile.")]
+        ("Talvoro Sample Add-in", f"{faults[2][2]} Task name: DownloadFile.")]
 
 
 def test_check_passes_a_clean_site_over_https_that_the_prefix_trusts(scenario, certificates, tmp_path, request):
