@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-struct OptionSpec {
+struct OptionRule {
     enum Kind { Single, Repeated, Flag };
     const wchar_t* name;  // with its leading "--"
     Kind kind;
@@ -18,9 +18,9 @@ public:
     std::vector<std::wstring> values(const std::wstring& name) const;
     bool has(const std::wstring& name) const { return given_.count(name) != 0; }
 
-    // Reads args against specs. False with error naming the first option that is
+    // Reads args against rules. False with error naming the first option that is
     // unknown, lacks its value, is given twice (unless Repeated) or is missing.
-    bool parse(const std::vector<std::wstring>& args, const std::vector<OptionSpec>& specs, std::wstring& error);
+    bool parse(const std::vector<std::wstring>& args, const std::vector<OptionRule>& rules, std::wstring& error);
 
 private:
     std::map<std::wstring, std::vector<std::wstring>> given_;

@@ -96,11 +96,11 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return usage(std::wstring());
     const std::wstring command = argv[1];
     const std::vector<std::wstring> args(argv + 2, argv + argc);
-    using K = OptionSpec;
-    std::vector<OptionSpec> specs;
+    using K = OptionRule;
+    std::vector<OptionRule> rules;
     int (*run)(const CommandOptions&) = nullptr;
     if (command == L"add") {
-        specs = {{L"--site", K::Single, true},
+        rules = {{L"--site", K::Single, true},
                  {L"--package", K::Single, true},
                  {L"--file", K::Repeated, false},
                  {L"--custom-action-assembly", K::Single, false},
@@ -110,14 +110,14 @@ int wmain(int argc, wchar_t** argv) {
                  {L"--version-text", K::Single, false}};
         run = add;
     } else if (command == L"settings") {
-        specs = {{L"--site", K::Single, true},
+        rules = {{L"--site", K::Single, true},
                  {L"--version-text", K::Single, true},
                  {L"--installation-url", K::Single, true},
                  {L"--language", K::Single, false},
                  {L"--out", K::Single, true}};
         run = settings;
     } else if (command == L"check") {
-        specs = {{L"--installation-url", K::Single, true},
+        rules = {{L"--installation-url", K::Single, true},
                  {L"--company", K::Single, true},
                  {L"--language", K::Single, true},
                  {L"--version-text", K::Single, true}};
@@ -127,7 +127,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     CommandOptions options;
     std::wstring problem;
-    if (!options.parse(args, specs, problem)) return usage(problem);
+    if (!options.parse(args, rules, problem)) return usage(problem);
     try {
         return run(options);
     } catch (const std::exception&) {
