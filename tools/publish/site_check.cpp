@@ -1,6 +1,7 @@
 #include "site_check.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <memory>
@@ -8,6 +9,7 @@
 #include "base/unique_any.h"
 #include "file_bytes.h"
 #include "folder_tree.h"
+#include "product/combine.h"
 #include "product/installation_source.h"
 #include "product/names.h"
 #include "product/product_description.h"
@@ -29,6 +31,12 @@ private:
     void fail(const wchar_t* task, const std::wstring& text) {
         outcome_.problems.push_back(text);
         if (outcome_.boxText.empty()) outcome_.boxText = text + L" Task name: " + task + L".";
+    }
+    // A failure before the pipeline starts: the box carries the text alone.
+    CheckOutcome failAtStart(const std::wstring& text) {
+        outcome_.problems.push_back(text);
+        outcome_.boxText = text;
+        return outcome_;
     }
     // A server that stops answering: the run shows no box, it waits.
     void silent(const std::wstring& url) {
@@ -77,24 +85,14 @@ bool readBytes(const std::wstring& path, std::string& bytes) {
 
 CheckOutcome Check::run() {
     // What the bootstrapper refuses at its start, before it fetches anything.
-    if (!isPlainFolderNamePart(request_.company)) {
-        outcome_.problems.push_back(L"The 'Company Name' parameter is not correctly formed.");
-        outcome_.boxText = outcome_.problems.back();
-        return outcome_;
-    }
+    if (!isPlainFolderNamePart(request_.company))
+        return failAtStart(L"The 'Company Name' parameter is not correctly formed.");
     source_ = classifyInstallationUrl(request_.installationUrl, currentFolder());
-    if (source_.kind == Unrecognized || source_.kind == FtpAddress) {
-        outcome_.problems.push_back(L"The 'Installation Url' parameter is not correctly formed.");
-        outcome_.boxText = outcome_.problems.back();
-        return outcome_;
-    }
+    if (source_.kind == Unrecognized || source_.kind == FtpAddress)
+        return failAtStart(L"The 'Installation Url' parameter is not correctly formed.");
     scratch_.reset(new ScratchFolder(makeTemporaryFolder(L"publish-check-")));
     folder_ = scratch_->path();
-    if (folder_.empty()) {
-        outcome_.problems.push_back(textWithCode(L"Failed to create the temporary folder", ::GetLastError()));
-        outcome_.boxText = outcome_.problems.back();
-        return outcome_;
-    }
+    if (folder_.empty()) return failAtStart(textWithCode(L"Failed to create the temporary folder", ::GetLastError()));
     if (source_.kind == WebAddress) web_.reset(new WebFetcher);
     XmlDocument document;
     if (!fetchVersionInfo() || !readVersionInfo(document)) return outcome_;
@@ -105,6 +103,9 @@ CheckOutcome Check::run() {
     inputs.language = request_.language;
     inputs.version = request_.versionText;
     inputs.installationUrl = request_.installationUrl;
+    // A relative folder is taken from the current folder here, where the program takes it from its own.
+    if (source_.kind == LocalFolder && ::PathIsRelativeW(request_.installationUrl.c_str()))
+        inputs.installationUrl = combinePath(currentFolder(), request_.installationUrl);
     inputs.downloadFolder = folder_;
     inputs.webSource = source_.kind == WebAddress;
     std::wstring errorText;
