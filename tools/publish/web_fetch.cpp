@@ -7,7 +7,9 @@ WebFetcher::Result WebFetcher::fetch(const std::wstring& url, HANDLE file, Sha25
     file_ = file;
     hash_ = hash;
     stored_ = 0;
-    failure_.clear();
+    // Until the request says otherwise (a loop that ends without it is no success).
+    failure_ = L"Download error.";
+    result_ = Result::RequestFailed;
     storeError_ = 0;
     done_ = false;
     RequestHeader header;
@@ -31,6 +33,10 @@ WebFetcher::Result WebFetcher::fetch(const std::wstring& url, HANDLE file, Sha25
         ::DispatchMessageW(&message);
     }
     if (idleTimer != 0) ::KillTimer(nullptr, idleTimer);
+    if (!done_) {
+        DeleteRequest(requestId_);
+        done_ = true;  // nothing that still comes for it is taken
+    }
     failure = failure_;
     storeError = storeError_;
     bytes = stored_;
