@@ -7,3 +7,7 @@ void printLine(FILE* stream, const std::wstring& text) {
     std::fwrite(bytes.data(), 1, bytes.size(), stream);
     std::fflush(stream);
 }
+
+std::wstring counted(unsigned long long count, const wchar_t* singular, const wchar_t* plural) {
+    return std::to_wstring(count) + L" " + (count == 1 ? singular : plural);
+}

@@ -5,3 +5,6 @@
 #include <string>
 
 void printLine(FILE* stream, const std::wstring& text);
+
+// "1 file", "2 files": a count with its noun, in the singular for one.
+std::wstring counted(unsigned long long count, const wchar_t* singular, const wchar_t* plural);

@@ -85,8 +85,8 @@ int check(const CommandOptions& options) {
         return 1;
     }
     if (outcome.stalled) return 1;
-    printLine(stdout, L"ok: a run reaches the installation step (" + std::to_wstring(outcome.files) + L" files, " +
-                          std::to_wstring(outcome.bytes) + L" bytes checked)");
+    printLine(stdout, L"ok: a run reaches the installation step (" + counted(outcome.files, L"file", L"files") + L", " +
+                          counted(static_cast<unsigned long long>(outcome.bytes), L"byte", L"bytes") + L" checked)");
     return 0;
 }
 

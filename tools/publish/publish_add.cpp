@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/windows_error.h"
+#include "console.h"
 #include "file_bytes.h"
 #include "folder_tree.h"
 #include "release_plan.h"
@@ -185,6 +186,6 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
     placed.keep();
     newFolders.keep();
     report = L"published version '" + plan.entry.version + L"' of language " + plan.entry.language + L" (" +
-             std::to_wstring(plan.files.size()) + L" files) in " + releaseFolder;
+             counted(plan.files.size(), L"file", L"files") + L") in " + releaseFolder;
     return true;
 }
