@@ -65,6 +65,12 @@ std::vector<std::wstring> splitCommandLine(const std::wstring& commandLine) {
     return pieces;
 }
 
+std::wstring optionArgument(const std::wstring& name, const std::wstring& value) {
+    bool blank = false;
+    for (wchar_t c : value) blank = blank || isBlank(c);
+    return name + L"=" + (blank ? L"\"" + value + L"\"" : value);
+}
+
 bool OptionTable::isOption(const std::wstring& piece) {
     return piece.size() > 1 && piece[0] == L'/' && !(piece[1] >= L'0' && piece[1] <= L'9');
 }

@@ -12,6 +12,11 @@ constexpr size_t maxArgumentPieces = 256;
 // cut at "=" (empty parts skipped); quotes removed; option names lower-cased.
 std::vector<std::wstring> splitCommandLine(const std::wstring& commandLine);
 
+// "/name=value" as a command line for another copy of this program: the value
+// in quotes when it has blanks. The value must not hold "/", "=" or quotes,
+// which the splitting above would cut or drop.
+std::wstring optionArgument(const std::wstring& name, const std::wstring& value);
+
 class OptionTable {
 public:
     // Clears the table and fills it from the pieces; returns the number of

@@ -36,9 +36,11 @@ bool processIsElevated(DWORD osMajorVersion) {
     return osMajorVersion >= 6 ? tokenIsElevated() : isAdministratorsMember();
 }
 
-void relaunchElevated(const std::wstring& exePath, const std::wstring& exeDirectory) {
-    const HINSTANCE result =
-        ::ShellExecuteW(nullptr, L"runas", exePath.c_str(), nullptr, exeDirectory.c_str(), SW_SHOW);
+void relaunchElevated(const std::wstring& exePath, const std::wstring& exeDirectory,
+                      const std::wstring& arguments) {
+    const HINSTANCE result = ::ShellExecuteW(nullptr, L"runas", exePath.c_str(),
+                                             arguments.empty() ? nullptr : arguments.c_str(),
+                                             exeDirectory.c_str(), SW_SHOW);
     // Judged at its full width: a 64-bit result cut to 32 bits could look like an error code.
     const ULONG_PTR value = reinterpret_cast<ULONG_PTR>(result);
     if (value < 32) throw windows_error(static_cast<DWORD>(value));

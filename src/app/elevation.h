@@ -8,7 +8,8 @@
 // membership of the built-in Administrators group (false on any failure).
 bool processIsElevated(DWORD osMajorVersion);
 
-// Starts the program again through "runas" without arguments. Returns normally
-// when the new copy was started; throws windows_error with ShellExecuteW's
-// result otherwise (for example when the user refused).
-void relaunchElevated(const std::wstring& exePath, const std::wstring& exeDirectory);
+// Starts the program again through "runas" with the given arguments (none when
+// empty). Returns normally when the new copy was started; throws windows_error
+// with ShellExecuteW's result otherwise (for example when the user refused).
+void relaunchElevated(const std::wstring& exePath, const std::wstring& exeDirectory,
+                      const std::wstring& arguments);

@@ -11,10 +11,12 @@
 #include "app/errors.h"
 #include "app/progress_window.h"
 #include "app/resource_ids.h"
+#include "app/run_log.h"
 #include "app/settings_loader.h"
 #include "app/shell.h"
 #include "app/single_instance.h"
 #include "bootstrap/bootstrapper.h"
+#include "diagnostics/diagnostic_log.h"
 #include "product/names.h"
 #include "product/settings.h"
 
@@ -28,6 +30,13 @@ bool comInitialized = false;
 // Steps up to the window: checks, options and self-elevation.
 Outcome prepare(HINSTANCE instance) {
     AppSettings& settings = appSettings();
+    // Read first, for the log alone: it then holds every step, the failures
+    // before the options too.
+    OptionTable options;
+    const int optionCount = options.parse(splitCommandLine(settings.commandLine));
+    const std::wstring logFile = logFileOption(options);
+    startDiagnosticLog(logFile, settings.commandLine);
+
     loadStringSettings(instance, settings);
 
     settings.osMajorVersion = queryOsMajorVersion();
@@ -47,12 +56,15 @@ Outcome prepare(HINSTANCE instance) {
 
     deriveExePaths(moduleFilePath(instance), settings);
     loadWindowClassName(instance, settings);
+    logProgramAndSettings(settings);
 
     // Another copy's window exists: leave it alone and end silently.
-    if (anotherInstanceRunning(settings.exeFileName, settings.windowClassName)) return Outcome::EndAtOnce;
+    if (anotherInstanceRunning(settings.exeFileName, settings.windowClassName)) {
+        diagnostics::log(L"another copy is running: this one ends");
+        return Outcome::EndAtOnce;
+    }
 
-    OptionTable options;
-    if (options.parse(splitCommandLine(settings.commandLine)) > 0) {
+    if (optionCount > 0) {
         if (options.has(L"/h") || options.has(L"/help") || options.has(L"/?")) return Outcome::EndWithCleanUp;
         const bool debugDirectory = options.valueCount(L"/debugdirectory") > 0;
         const bool debugVersion = options.valueCount(L"/debugversion") > 0;
@@ -60,7 +72,11 @@ Outcome prepare(HINSTANCE instance) {
     }
 
     if (settings.osMajorVersion >= 6 && !processIsElevated(settings.osMajorVersion) && !settings.perUser()) {
-        relaunchElevated(settings.exePath, settings.exeDirectory);
+        // The log is the one option the elevated copy carries on, as a full
+        // path: its working folder is this program's folder.
+        const std::wstring arguments = logFile.empty() ? std::wstring() : optionArgument(L"/log", logFile);
+        diagnostics::log(L"not elevated: starting an elevated copy through \"runas\" with \"" + arguments + L"\"");
+        relaunchElevated(settings.exePath, settings.exeDirectory, arguments);
         return Outcome::EndWithCleanUp;
     }
     return Outcome::Run;
@@ -70,6 +86,7 @@ void createWindow(HINSTANCE instance, int showCommand) {
     const AppSettings& settings = appSettings();
     registerWindowClass(instance);
     const BOOL elevated = processIsElevated(settings.osMajorVersion) ? TRUE : FALSE;
+    diagnostics::log(std::wstring(L"elevated: ") + diagnostics::yesNo(elevated != FALSE));
     if (!createProgressWindow(instance, showCommand, elevated, settings.osMajorVersion >= 6)) {
         const DWORD error = ::GetLastError();
         if (error != 0) throw windows_error(error);
@@ -163,7 +180,12 @@ int runApplication(HINSTANCE instance, const wchar_t* commandLine, int showComma
             // best effort: nothing is left to show a failure of the failure box with
         }
     }
-    if (bootstrapper().WorkerStillRunning(workerEndWaitMs)) endWithoutCleanUp();
+    if (bootstrapper().WorkerStillRunning(workerEndWaitMs)) {
+        diagnostics::log(L"end: the worker is still running; the process ends without its clean-up");
+        endWithoutCleanUp();
+    }
     cleanUp();
+    diagnostics::log(L"end");
+    diagnostics::closeLog();
     return 0;
 }

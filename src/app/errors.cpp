@@ -1,6 +1,7 @@
 #include "app/errors.h"
 
 #include "app/shell.h"
+#include "diagnostics/diagnostic_log.h"
 #include "product/settings.h"
 
 bool errorBoxText(const windows_error& error, std::wstring& text) {
@@ -27,6 +28,7 @@ std::wstring codeBoxText(DWORD code) {
 }
 
 void showErrorBox(const std::wstring& text) {
+    diagnostics::log(L"outcome: failure, box \"" + text + L"\"");
     ::MessageBoxW(mainWindow, text.c_str(), appSettings().productName.c_str(), MB_ICONERROR);
 }
 

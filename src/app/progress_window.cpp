@@ -13,6 +13,7 @@
 #include "app/window_texts.h"
 #include "bootstrap/bootstrapper.h"
 #include "bootstrap/pipeline_messages.h"
+#include "diagnostics/diagnostic_log.h"
 #include "http/http_request.h"
 #include "install/installation.h"
 #include "product/settings.h"
@@ -50,6 +51,7 @@ bool workerHasStarted() {
 
 // After the run was cancelled (requestClose, which also wakes the worker).
 void stopSequence() {
+    diagnostics::log(L"outcome: the window was closed; the run stops");
     // A worker that never started never sets its done event: nothing to wait for.
     if (workerHasStarted()) waitForWorker(60000);
     ::PostQuitMessage(0);
@@ -109,6 +111,7 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_PIPELINE_FINISHED:
+        diagnostics::log(L"outcome: success");
         ::PostQuitMessage(0);
         return 0;
     case WM_START_PIPELINE:

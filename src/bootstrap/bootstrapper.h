@@ -174,6 +174,7 @@ private:
     friend struct PipelineSteps;
     // True when the step wants the usual pause (up to 500 ms) before the next check.
     bool RunStep(LONG task);
+    bool RunTask(LONG task);
     void FinishRun();
     // A failure that cannot throw (for the exception boundaries); keeps an earlier text.
     void failQuietly(const wchar_t* text) noexcept;

@@ -8,7 +8,9 @@
 #include "bootstrap/bootstrapper.h"
 #include "bootstrap/file_io.h"
 #include "bootstrap/folders.h"
+#include "bootstrap/pipeline_log.h"
 #include "bootstrap/pipeline_messages.h"
+#include "diagnostics/diagnostic_log.h"
 #include "product/file_sha256.h"
 #include "product/names.h"
 #include "xml/utf8.h"
@@ -31,7 +33,16 @@ struct PipelineSteps {
     // never calls the progress routine at all), runs it once after a good copy.
     static bool copy(CBootstrapper& p, const std::wstring& from, const std::wstring& to) {
         p.copyCompleted_ = false;
-        if (!::CopyFileExW(from.c_str(), to.c_str(), &CBootstrapper::CopyProgress, &p, nullptr, 0)) return false;
+        const diagnostics::Stopwatch stopwatch;
+        const bool copied = ::CopyFileExW(from.c_str(), to.c_str(), &CBootstrapper::CopyProgress, &p, nullptr, 0);
+        if (diagnostics::logging()) {
+            const DWORD error = ::GetLastError();
+            diagnostics::log(L"copy " + from + L" -> " + to + L": " +
+                             (copied ? std::wstring(L"done") : L"failed, error " + std::to_wstring(error)) +
+                             L" in " + diagnostics::millisecondsText(stopwatch.elapsedMs()) + L" ms");
+            ::SetLastError(error);  // the failure text below reports it
+        }
+        if (!copied) return false;
         if (!p.copyCompleted_) completeCopy(p);
         return true;
     }
@@ -94,17 +105,17 @@ struct PipelineSteps {
             p.Fail(textWithCode(storeFailure + baseName(target) + L"' file", ::GetLastError()));
             return false;
         }
-        if (index < p.fileDigests.size() && p.fileDigests[index].present) {
-            unsigned char digest[Sha256Digest::size];
-            if (!ComputeFileSha256(file.get(), digest)) {
-                p.Fail(textWithCode(L"Failed to compute the SHA-256 digest of the file '" + baseName(target) + L"'",
-                                    ::GetLastError()));
-                return false;
-            }
-            if (!sameDigest(p.fileDigests[index], digest)) {
-                p.Fail(L"The file '" + baseName(target) + L"' does not match its SHA-256 digest.");
-                return false;
-            }
+        const bool checked = index < p.fileDigests.size() && p.fileDigests[index].present;
+        unsigned char digest[Sha256Digest::size];
+        if (checked && !ComputeFileSha256(file.get(), digest)) {
+            p.Fail(textWithCode(L"Failed to compute the SHA-256 digest of the file '" + baseName(target) + L"'",
+                                ::GetLastError()));
+            return false;
+        }
+        logStoredFile(target, file.get(), checked ? digest : nullptr);
+        if (checked && !sameDigest(p.fileDigests[index], digest)) {
+            p.Fail(L"The file '" + baseName(target) + L"' does not match its SHA-256 digest.");
+            return false;
         }
         if (!p.payloadLocks.hold(std::move(file), target, p.downloadFolder)) {
             p.Fail(textWithCode(storeFailure + baseName(target) + L"' file", ::GetLastError()));
@@ -212,6 +223,7 @@ struct PipelineSteps {
         } else if (p.products.empty()) {
             p.Fail(L"No products found in 'version_info.xml'. Source url: " + p.versionInfoSource);
         } else {
+            logSelectedRelease(p);
             p.fileIndex = 0;
             storeNextTask(DownloadFile);
         }
@@ -251,6 +263,21 @@ void CBootstrapper::failQuietly(const wchar_t* text) noexcept {
 }
 
 bool CBootstrapper::RunStep(LONG task) {
+    const bool waiting = task == Idle || task == SaveFile || taskName(task)[0] == L'\0';
+    if (waiting || !diagnostics::logging()) return RunTask(task);
+    // The release file a step is about, counted from 1.
+    const bool releaseFile = task == DownloadFile || (task == ProcessResponse && currentTask == DownloadFile);
+    const std::wstring what = std::wstring(L"task ") + taskName(task) +
+                              (releaseFile ? L" (file " + std::to_wstring(fileIndex + 1) + L")" : std::wstring());
+    diagnostics::log(what + L" starts");
+    const diagnostics::Stopwatch stopwatch;
+    const bool pause = RunTask(task);
+    diagnostics::log(what + L" ends after " + diagnostics::millisecondsText(stopwatch.elapsedMs()) + L" ms" +
+                     (readWord(stopFlag) != 0 && !errorText.empty() ? L": " + errorText : std::wstring()));
+    return pause;
+}
+
+bool CBootstrapper::RunTask(LONG task) {
     switch (task) {
         case DownloadVersionInfo: return PipelineSteps::downloadVersionInfo(*this);
         case DownloadFile: return PipelineSteps::downloadFile(*this);
@@ -284,6 +311,7 @@ void CBootstrapper::RunWorker() {
 }
 
 void CBootstrapper::FinishRun() {
+    waitForStoredFileLogs();  // their lines before the outcome's, their files closed before the clean-up
     payloadLocks.releaseAll();  // whatever ended the run, the exit clean-up may delete the files
     // From here errorText is the worker's alone: a callback that comes later
     // (the request of a closed run goes on) writes nothing.

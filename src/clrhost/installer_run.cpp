@@ -4,6 +4,7 @@
 #include "bootstrap/bootstrapper.h"
 #include "clrhost/installer_messages.h"
 #include "clrhost/pipeline_steps.h"
+#include "diagnostics/diagnostic_log.h"
 
 namespace clrhost {
 namespace {
@@ -14,6 +15,21 @@ struct msi_handle_traits {
     static void close(MSIHANDLE handle) noexcept { ::MsiCloseHandle(handle); }
 };
 using unique_msihandle = base::unique_any<msi_handle_traits>;
+
+// What the installer writes into its own log when the run has a diagnostic
+// log: everything, as msiexec's "/l*v" does.
+constexpr DWORD verboseLogMode = INSTALLLOGMODE_FATALEXIT | INSTALLLOGMODE_ERROR | INSTALLLOGMODE_WARNING |
+                                 INSTALLLOGMODE_USER | INSTALLLOGMODE_INFO | INSTALLLOGMODE_RESOLVESOURCE |
+                                 INSTALLLOGMODE_OUTOFDISKSPACE | INSTALLLOGMODE_ACTIONSTART |
+                                 INSTALLLOGMODE_ACTIONDATA | INSTALLLOGMODE_COMMONDATA |
+                                 INSTALLLOGMODE_PROPERTYDUMP | INSTALLLOGMODE_VERBOSE;
+
+// Each installer call in the diagnostic log, with its result.
+UINT logged(const wchar_t* call, const std::wstring& arguments, UINT status) {
+    if (diagnostics::logging())
+        diagnostics::log(std::wstring(L"msi.dll ") + call + L"(" + arguments + L") = " + std::to_wstring(status));
+    return status;
+}
 
 // Installer results in the run's failure texts.
 bool failWith(CBootstrapper& pipeline, const std::wstring& lead, UINT code) {
@@ -57,7 +73,7 @@ bool ApplyPropertyText(MSIHANDLE handle, const std::wstring& propertyText, std::
         if (equal == std::wstring::npos || equal == 0) continue;
         const std::wstring name = token.substr(0, equal);
         const std::wstring value = token.substr(equal + 1);
-        const UINT status = ::MsiSetPropertyW(handle, name.c_str(), value.c_str());
+        const UINT status = logged(L"MsiSetPropertyW", token, ::MsiSetPropertyW(handle, name.c_str(), value.c_str()));
         if (status != ERROR_SUCCESS) {
             errorText = installerErrorText(L"Failed to modify msi properties: " + token, status);
             return false;
@@ -86,37 +102,48 @@ INT CALLBACK InstallerUIHandler(LPVOID context, UINT messageType, MSIHANDLE reco
 bool RunInstallerAction(CBootstrapper& pipeline, const InstallerRun& run) {
     const bool removal = run.direction == InstallerDirection::Uninstall;
     const INSTALLUILEVEL previousUiLevel = ::MsiSetInternalUI(static_cast<INSTALLUILEVEL>(run.uiLevel), nullptr);
+    // With a diagnostic log, the installer writes its own verbose log beside it.
+    const std::wstring installerLog = diagnostics::nextInstallerLogPath();
+    if (!installerLog.empty()) {
+        // best effort: a run without the installer's log is still a run
+        logged(L"MsiEnableLogW", installerLog,
+               ::MsiEnableLogW(verboseLogMode, installerLog.c_str(), INSTALLLOGATTRIBUTES_FLUSHEACHLINE));
+    }
 
     // Declared before the handle, so this runs after the handle is closed (the
     // installer's last message, sent while closing, still names it): the
     // handler never outlives the run or the object it points to.
     bool handlerSet = false;
-    base::scope_exit endOfRun([&pipeline, &handlerSet] {
+    base::scope_exit endOfRun([&pipeline, &handlerSet, &installerLog] {
         pipeline.installerHandle = 0;
         if (handlerSet) ::MsiSetExternalUIRecord(nullptr, 0, nullptr, nullptr);
+        if (!installerLog.empty()) ::MsiEnableLogW(0, nullptr, 0);  // the next run gets a log of its own
     });
     unique_msihandle handle;
-    const UINT opened = removal ? ::MsiOpenProductW(run.target.c_str(), handle.put())
-                                : ::MsiOpenPackageW(run.target.c_str(), handle.put());
+    const UINT opened = removal ? logged(L"MsiOpenProductW", run.target, ::MsiOpenProductW(run.target.c_str(), handle.put()))
+                                : logged(L"MsiOpenPackageW", run.target, ::MsiOpenPackageW(run.target.c_str(), handle.put()));
     if (opened != ERROR_SUCCESS) return failWith(pipeline, L"Failed to open the msi package", opened);
     // The handler hands this to the module while the action runs.
     pipeline.installerHandle = handle.get();
 
     if (hasActionModule(pipeline)) {
         INSTALLUI_HANDLER_RECORD previousHandler = nullptr;
-        const UINT status =
-            ::MsiSetExternalUIRecord(InstallerUIHandler, installerMessageFilter, &pipeline, &previousHandler);
+        const UINT status = logged(
+            L"MsiSetExternalUIRecord", L"",
+            ::MsiSetExternalUIRecord(InstallerUIHandler, installerMessageFilter, &pipeline, &previousHandler));
         if (status != ERROR_SUCCESS) {
             return failWith(pipeline, L"Failed to set the custom UI for the msi package", status);
         }
         handlerSet = true;
     }
-    UINT status = ::MsiSetPropertyW(handle.get(), L"CLIENTUILEVEL", L"0");
+    UINT status =
+        logged(L"MsiSetPropertyW", L"CLIENTUILEVEL=0", ::MsiSetPropertyW(handle.get(), L"CLIENTUILEVEL", L"0"));
     if (status != ERROR_SUCCESS) {
         return failWith(pipeline, L"Failed to modify msi properties: CLIENTUILEVEL=0", status);
     }
     if (removal) {
-        status = ::MsiSetPropertyW(handle.get(), L"UPGRADINGPRODUCTCODE", run.target.c_str());
+        status = logged(L"MsiSetPropertyW", L"UPGRADINGPRODUCTCODE=" + run.target,
+                        ::MsiSetPropertyW(handle.get(), L"UPGRADINGPRODUCTCODE", run.target.c_str()));
         if (status != ERROR_SUCCESS) {
             return failWith(pipeline, L"Failed to modify msi properties: UPGRADINGPRODUCTCODE=" + run.target, status);
         }
@@ -125,7 +152,8 @@ bool RunInstallerAction(CBootstrapper& pipeline, const InstallerRun& run) {
         return false;
     }
 
-    status = ::MsiDoActionW(handle.get(), topLevelAction(handle.get()).c_str());
+    const std::wstring action = topLevelAction(handle.get());
+    status = logged(L"MsiDoActionW", action, ::MsiDoActionW(handle.get(), action.c_str()));
     if (!judgeInstallerAction(status, run.direction, run.uiShown, pipeline.errorText)) return false;
     if (pipeline.notifyWindow != nullptr) ::MsiSetInternalUI(previousUiLevel, nullptr);
     return true;

@@ -28,6 +28,7 @@
 #include <string>
 
 #include "base/unique_any.h"
+#include "diagnostics/diagnostic_log.h"
 #include "http/internet_handle.h"
 #include "http/receive_buffer.h"
 #include "http/request_header.h"
@@ -73,6 +74,8 @@ public:
     const std::wstring& GetHost() const { return host_; }
     INTERNET_PORT GetPort() const { return port_; }
     const std::wstring& GetPath() const { return path_; }
+    // Since the request was made, for the diagnostic log.
+    double ElapsedMs() const { return started_.elapsedMs(); }
 
     // Parent window of the proxy/certificate prompts (the progress window).
     static void SetDialogParent(HWND window);
@@ -95,6 +98,7 @@ private:
     bool EndCall();
 
     int id_;
+    diagnostics::Stopwatch started_;
     HWND window_;
     RequestHeader header_;
     INTERNET_SCHEME scheme_ = INTERNET_SCHEME_UNKNOWN;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "http/notifications.h"
+#include "http/request_log.h"
 
 namespace {
 
@@ -209,9 +210,11 @@ void FCHttpRequestManager::OnStep(int id, LPARAM step) {
         break;
     case HttpRequestSent:
         request->ReadResponseInfo();
+        if (request->GetResponseInfo().statusCode == 0) logRequestEnd(*request, L"got no response");
         invokeCallback(callbackDepth_, [&] { OnResponseHeaders(*request); });
         break;
     case HttpBodyFinished:
+        logRequestEnd(*request, L"finished");
         invokeCallback(callbackDepth_, [&] { OnRequestFinished(*request); });
         DeleteRequest(id);  // not found again when the callback deleted it
         break;
@@ -232,6 +235,7 @@ void FCHttpRequestManager::OnTimer(UINT_PTR timerId) {
     const int id = static_cast<int>(timerId);
     FCHttpRequest* request = FindRequest(id);
     if (!request) return;
+    logRequestEnd(*request, L"timed out");
     invokeCallback(callbackDepth_, [&] { OnRequestTimeout(*request); });
     DeleteRequest(id);
 }

@@ -1,5 +1,6 @@
 #include "install/loader_folders.h"
 
+#include "diagnostics/diagnostic_log.h"
 #include "product/install_location.h"
 #include "product/split_list.h"
 
@@ -9,11 +10,16 @@ bool UpdateLoaderManifests(const std::wstring& componentCodes, const LoaderManif
     std::wstring failure;
     for (const std::wstring& code : splitList(componentCodes, L';')) {
         const std::wstring folder = LocateManifestFolder(code);
-        if (folder.empty()) continue;
+        if (folder.empty()) {
+            diagnostics::log(L"loader component " + code + L": not installed here");
+            continue;
+        }
         std::wstring text;
         if (updateLoaderManifest(values, folder, text)) {
+            diagnostics::log(L"loader component " + code + L": manifest updated in " + folder);
             updatedFolder = folder;
         } else {
+            diagnostics::log(L"loader component " + code + L": manifest in " + folder + L" not updated: " + text);
             failure = text;
         }
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/unique_any.h"
+#include "diagnostics/diagnostic_log.h"
 
 namespace {
 
@@ -40,7 +41,13 @@ bool RunMsiexec(const std::wstring& arguments, bool showUI, std::wstring& errorT
     wchar_t systemFolder[MAX_PATH] = {};
     if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_SYSTEM, nullptr, 0, systemFolder))) return false;
     const std::wstring program = std::wstring(systemFolder) + L"\\msiexec.exe";
-    std::vector<wchar_t> commandLine = writable(L"\"" + program + L"\" " + arguments);
+    std::wstring command = L"\"" + program + L"\" " + arguments;
+    // With a diagnostic log, the installer writes its own verbose log beside it.
+    const std::wstring installerLog = diagnostics::nextInstallerLogPath();
+    if (!installerLog.empty()) command += L" /l*v \"" + installerLog + L"\"";
+    diagnostics::log(L"msiexec starts: " + command);
+    const diagnostics::Stopwatch stopwatch;
+    std::vector<wchar_t> commandLine = writable(command);
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -66,6 +73,8 @@ bool RunMsiexec(const std::wstring& arguments, bool showUI, std::wstring& errorT
         errorText = failedText(L"GetExitCodeProcess", ::GetLastError());
         return false;
     }
+    diagnostics::log(L"msiexec ended with exit code " + std::to_wstring(exitCode) + L" after " +
+                     diagnostics::millisecondsText(stopwatch.elapsedMs()) + L" ms");
     return JudgeMsiexecExitCode(exitCode, showUI, errorText);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "diagnostics/diagnostic_log.h"
 #include "install/host_executable.h"
 #include "install/host_table.h"
 #include "install/process_list.h"
@@ -68,6 +69,11 @@ std::wstring BuildRunningHostsMessage(const std::vector<std::wstring>& runningHo
 }
 
 void CheckRunningHosts(const RunningHostsCheck& check, HostPaths& hostPaths, bool& restartApplications) {
+    if (diagnostics::logging()) {
+        diagnostics::log(L"running-host check: hosts \"" + check.hostApplication + L"\", warning wanted " +
+                         diagnostics::yesNo(check.showRunningApplicationsWarning) + L", earlier release installed " +
+                         diagnostics::yesNo(check.previousVersionFound));
+    }
     if (check.hostApplication.empty() || !check.showRunningApplicationsWarning || !check.previousVersionFound) return;
 
     std::vector<const HostApplication*> hosts;
@@ -91,13 +97,22 @@ void CheckRunningHosts(const RunningHostsCheck& check, HostPaths& hostPaths, boo
                 }
             }
         }
-        if (running.empty()) return;
+        if (running.empty()) {
+            diagnostics::log(asked ? L"running-host check: every host has been closed"
+                                   : L"running-host check: no host runs");
+            return;
+        }
         if (!asked) {
             asked = true;
             const std::wstring message = BuildRunningHostsMessage(running);
+            diagnostics::log(L"running-host check: asking \"" + message + L"\"");
             const int answer = ::MessageBoxW(check.owner, message.c_str(), check.caption.c_str(),
                                              MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
             if (answer == IDYES) restartApplications = true;
+            diagnostics::log(L"running-host check: the answer is " +
+                             std::wstring(answer == IDYES ? L"Yes (start them again afterwards)"
+                                                          : answer == IDNO ? L"No" : L"none (the box failed)") +
+                             L"; waiting until they are closed");
         }
     }
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/unique_any.h"
+#include "diagnostics/diagnostic_log.h"
 #include "product/combine.h"
 #include "product/uninstall_key.h"
 #include "xml/xml_document.h"
@@ -151,7 +152,11 @@ bool updateLoaderManifest(const LoaderManifestValues& values, const std::wstring
         errorText = L"Can't save the manifest file.";
         return false;
     }
-    recordInstallLocation(values.productCode, values.perUser, folder);  // best effort: the manifest is what counts
+    // best effort: the manifest is what counts
+    const bool recorded = recordInstallLocation(values.productCode, values.perUser, folder);
+    diagnostics::log(L"InstallLocation of " + values.productCode + (values.perUser ? L" (per user)" : L"") +
+                     (recorded ? L": " + folder + L" (or the location it named already)"
+                               : std::wstring(L": not recorded (no uninstall key, or it cannot be written)")));
     return true;
 }
 

@@ -103,3 +103,16 @@ TEST(OptionTable, EarlyEndingOptionsFromRealCommandLines) {
     table.parse(splitCommandLine(L"/debugdirectory /debugversion"));
     EXPECT_EQ(table.valueCount(L"/debugdirectory"), 0);
 }
+
+TEST(OptionArgument, ALogPathReachesTheRelaunchedCopyWholeAndASlashCutsIt) {
+    OptionTable table;
+    for (const wchar_t* path : {L"C:\\logs\\run.log", L"C:\\Documents and Settings\\me\\run one.log"}) {
+        const std::wstring argument = optionArgument(L"/log", path);
+        ASSERT_EQ(table.parse(splitCommandLine(argument)), 1) << argument;
+        EXPECT_EQ(table.firstValue(L"/log"), path) << argument;
+    }
+    EXPECT_EQ(optionArgument(L"/log", L"C:\\a b.log"), L"/log=\"C:\\a b.log\"");
+    // Like every value, a path written with "/" is cut there: the rest are options of their own.
+    table.parse(splitCommandLine(L"/LOG=C:/logs/run.log /log=D:\\second.log"));
+    EXPECT_EQ(table.firstValue(L"/log"), L"C:");
+}

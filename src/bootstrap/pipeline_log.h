@@ -1,0 +1,20 @@
+#pragma once
+// What the diagnostic log says about the pipeline: the release selected from
+// version_info.xml and each file stored for it. Worker thread.
+#include <windows.h>
+
+#include "product/product_description.h"
+
+// The release's package, module and files, each with where it comes from,
+// where it goes and the digest it must have.
+void logSelectedRelease(const ProductDescription& release);
+
+// A stored release file, its size and SHA-256. digest is the one the run
+// computed to check the file, or null: the file is then hashed for the log on
+// a thread-pool thread, beside the next download, so the log costs the run no
+// time; the line comes when that is done.
+void logStoredFile(const std::wstring& path, HANDLE file, const unsigned char* digest);
+
+// Waits until every file handed to logStoredFile is logged (and closed again),
+// so that the lines come before the outcome and the folder can be deleted.
+void waitForStoredFileLogs();
