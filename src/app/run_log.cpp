@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "diagnostics/diagnostic_log.h"
+#include "product/settings_ids.h"
 
 namespace {
 
@@ -49,18 +50,18 @@ struct SettingField {
     std::wstring AppSettings::*value;
 };
 const SettingField settingFields[] = {
-    {L"windowClassName", 109, &AppSettings::windowClassName},
-    {L"loaderComponentCodes", 132, &AppSettings::loaderComponentCodes},
-    {L"installationUrl", 133, &AppSettings::installationUrl},
-    {L"language", 134, &AppSettings::language},
-    {L"privileges", 135, &AppSettings::privileges},
-    {L"productName", 136, &AppSettings::productName},
-    {L"productCode", 137, &AppSettings::productCode},
-    {L"companyName", 139, &AppSettings::companyName},
-    {L"hostApplication", 140, &AppSettings::hostApplication},
-    {L"windowTitle", 141, &AppSettings::windowTitle},
-    {L"version", 142, &AppSettings::version},
-    {L"showProgressWindow", 143, &AppSettings::showProgressWindow},
+    {L"windowClassName", IDS_WINDOW_CLASS_NAME, &AppSettings::windowClassName},
+    {L"loaderComponentCodes", IDS_LOADER_COMPONENT_CODES, &AppSettings::loaderComponentCodes},
+    {L"installationUrl", IDS_INSTALLATION_URL, &AppSettings::installationUrl},
+    {L"language", IDS_LANGUAGE, &AppSettings::language},
+    {L"privileges", IDS_PRIVILEGES, &AppSettings::privileges},
+    {L"productName", IDS_PRODUCT_NAME, &AppSettings::productName},
+    {L"productCode", IDS_PRODUCT_CODE, &AppSettings::productCode},
+    {L"companyName", IDS_COMPANY_NAME, &AppSettings::companyName},
+    {L"hostApplication", IDS_HOST_APPLICATION, &AppSettings::hostApplication},
+    {L"windowTitle", IDS_WINDOW_TITLE, &AppSettings::windowTitle},
+    {L"version", IDS_VERSION, &AppSettings::version},
+    {L"showProgressWindow", IDS_SHOW_PROGRESS_WINDOW, &AppSettings::showProgressWindow},
 };
 
 }  // namespace

@@ -120,8 +120,9 @@ bool RunInstallerAction(CBootstrapper& pipeline, const InstallerRun& run) {
         if (!installerLog.empty()) ::MsiEnableLogW(0, nullptr, 0);  // the next run gets a log of its own
     });
     unique_msihandle handle;
-    const UINT opened = removal ? logged(L"MsiOpenProductW", run.target, ::MsiOpenProductW(run.target.c_str(), handle.put()))
-                                : logged(L"MsiOpenPackageW", run.target, ::MsiOpenPackageW(run.target.c_str(), handle.put()));
+    const UINT opened =
+        removal ? logged(L"MsiOpenProductW", run.target, ::MsiOpenProductW(run.target.c_str(), handle.put()))
+                : logged(L"MsiOpenPackageW", run.target, ::MsiOpenPackageW(run.target.c_str(), handle.put()));
     if (opened != ERROR_SUCCESS) return failWith(pipeline, L"Failed to open the msi package", opened);
     // The handler hands this to the module while the action runs.
     pipeline.installerHandle = handle.get();

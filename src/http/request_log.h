@@ -3,5 +3,5 @@
 // back and how fast. The window's thread, as the request ends.
 #include "http/http_request.h"
 
-// "finished", "no response", "timed out": how the request ended.
+// "finished", "got no response", "timed out": how the request ended.
 void logRequestEnd(const FCHttpRequest& request, const wchar_t* ending);
