@@ -108,11 +108,15 @@ void log(const std::wstring& text) noexcept {
     }
 }
 
-std::wstring nextInstallerLogPath() {
+std::wstring nextInstallerLogPath() noexcept {
     if (!logging()) return std::wstring();
     const LONG number = ::InterlockedIncrement(&installerLogCount);
-    LockHold hold;
-    return filePath + L".msiexec-" + std::to_wstring(number) + L".log";
+    try {
+        LockHold hold;
+        return filePath + L".msiexec-" + std::to_wstring(number) + L".log";
+    } catch (...) {
+        return std::wstring();  // no memory for the name: that run goes without the installer's log
+    }
 }
 
 Stopwatch::Stopwatch() noexcept { ::QueryPerformanceCounter(&start_); }

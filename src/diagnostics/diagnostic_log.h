@@ -36,7 +36,7 @@ void log(const std::wstring& text) noexcept;
 
 // "<log file>.msiexec-<n>.log", n counting from 1 in this process: where the
 // installer writes its own verbose log of one run. Empty when logging is off.
-std::wstring nextInstallerLogPath();
+std::wstring nextInstallerLogPath() noexcept;
 
 // Wall time of one step, for the durations in the log.
 class Stopwatch {
