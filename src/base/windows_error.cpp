@@ -21,10 +21,10 @@ windows_error::windows_error(const std::wstring& message, DWORD code) : wexcepti
 
 windows_error::windows_error(DWORD code) : wexception(messageFromCode(code)), code(code) {}
 
-bool systemText(DWORD code, std::wstring& text) {
+bool systemText(DWORD code, std::wstring& text, DWORD extraFlags) {
     wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
-                                          MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | extraFlags;
+    const DWORD length = ::FormatMessageW(flags, nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                                           reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     base::unique_hlocal owner(buffer);
     if (length == 0 || buffer == nullptr) return false;
@@ -43,4 +43,12 @@ std::wstring messageFromCode(DWORD code) {
     std::wstring text;
     if (systemText(code, text)) return text;
     return codeText(L"Error code: 0x%x", code);
+}
+
+std::wstring systemReason(DWORD code) {
+    std::wstring text;
+    if (!systemText(code, text, FORMAT_MESSAGE_IGNORE_INSERTS)) return L"error " + std::to_wstring(code);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
+        text.pop_back();
+    return text;
 }

@@ -37,7 +37,11 @@ public:
 // line end), "Error code: 0x<hex>" when the system has none, empty for 0.
 std::wstring messageFromCode(DWORD code);
 
-// The system's own text for the code (with its line end); false when it has none.
-bool systemText(DWORD code, std::wstring& text);
+// The system's own text for the code (with its line end); false when it has
+// none. extraFlags are added to FormatMessageW's.
+bool systemText(DWORD code, std::wstring& text, DWORD extraFlags = 0);
+// The system's sentence for the code for a line of a tool's output: without its
+// line end and full stop; "error <code>" when the system has none.
+std::wstring systemReason(DWORD code);
 // The code put into a printf format that takes one unsigned number.
 std::wstring codeText(const wchar_t* format, DWORD code);

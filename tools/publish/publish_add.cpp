@@ -27,15 +27,6 @@ std::wstring joined(const std::wstring& folder, const std::wstring& name) {
     return folder + name;
 }
 
-// The system's sentence for the code, without its line end and full stop.
-std::wstring reasonFor(DWORD code) {
-    std::wstring text;
-    if (!systemText(code, text)) return L"error " + std::to_wstring(code);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
-        text.pop_back();
-    return text;
-}
-
 enum class Verdict { Publish, AlreadyThere, Refused };
 
 // Whether the site may take the release: a release of the same version and
@@ -76,7 +67,7 @@ bool copyFiles(const std::wstring& folder, PlannedRelease& plan, std::wstring& p
         const std::wstring target = joined(folder, file.storedName);
         unsigned char digest[Sha256Digest::size];
         if (!::CopyFileW(file.path.c_str(), target.c_str(), TRUE) || !fileDigest(target, digest)) {
-            problem = L"file '" + file.path + L"': cannot be copied to the site: " + reasonFor(::GetLastError());
+            problem = L"file '" + file.path + L"': cannot be copied to the site: " + systemReason(::GetLastError());
             return false;
         }
         ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);  // best effort: a read-only source stays copyable
@@ -152,12 +143,12 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
     // the old state or the new one, never a half-copied release.
     NewFolders newFolders;  // the site's and the language's, when this release is their first
     if (!newFolders.create(languageFolder)) {
-        problem = L"folder '" + languageFolder + L"': cannot be created: " + reasonFor(::GetLastError());
+        problem = L"folder '" + languageFolder + L"': cannot be created: " + systemReason(::GetLastError());
         return false;
     }
     ScratchFolder staging(temporaryName(releaseFolder));
     if (!::CreateDirectoryW(staging.path().c_str(), nullptr)) {
-        problem = L"folder '" + staging.path() + L"': cannot be created: " + reasonFor(::GetLastError());
+        problem = L"folder '" + staging.path() + L"': cannot be created: " + systemReason(::GetLastError());
         return false;
     }
     if (!copyFiles(staging.path(), plan, problem)) return false;
@@ -172,14 +163,14 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
         return false;
     }
     if (!::MoveFileW(staging.path().c_str(), releaseFolder.c_str())) {
-        problem = L"folder '" + releaseFolder + L"': cannot be put in place: " + reasonFor(::GetLastError());
+        problem = L"folder '" + releaseFolder + L"': cannot be put in place: " + systemReason(::GetLastError());
         return false;
     }
     ScratchFolder placed(releaseFolder);  // taken back out if the description cannot follow
     staging.keep();
     if (!::MoveFileExW(temporaryName(descriptionPath).c_str(), descriptionPath.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        problem = descriptionPath + L": cannot be replaced: " + reasonFor(::GetLastError());
+        problem = descriptionPath + L": cannot be replaced: " + systemReason(::GetLastError());
         return false;
     }
     newDescription.keep();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/unique_any.h"
+#include "base/windows_error.h"
 #include "settings_check.h"
 #include "settings_file.h"
 #include "string_table.h"
@@ -31,19 +32,7 @@ struct BlockKey {
 };
 using Blocks = std::map<BlockKey, StringBlock>;
 
-std::wstring systemText(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    base::unique_hlocal owner(buffer);
-    std::wstring text = length != 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-    if (text.empty()) text = L"error " + std::to_wstring(code);
-    return text;
-}
-
-std::wstring failure(const std::wstring& what, DWORD code) { return what + L": " + systemText(code); }
+std::wstring failure(const std::wstring& what, DWORD code) { return what + L": " + systemReason(code); }
 
 bool readFile(const std::wstring& path, std::string& bytes, std::wstring& error) {
     base::unique_file file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
