@@ -111,7 +111,10 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_PIPELINE_FINISHED:
-        diagnostics::log(L"outcome: success");
+        // The worker has ended: past an installation that completed it moved on to Exit.
+        diagnostics::log(readWord(nextTask) == Exit ? L"outcome: success"
+                                     : L"outcome: not installed, no box: the installer showed its own message, "
+                                       L"or the installation was cancelled");
         ::PostQuitMessage(0);
         return 0;
     case WM_START_PIPELINE:

@@ -125,3 +125,20 @@ def test_a_managed_installation_logs_its_copies_module_calls_and_installer_calls
         assert f"msi.dll MsiEnableLogW({windows_path(installer_log)}) = 0" in log
         assert installer_log.stat().st_size > 0
     assert log[-2:] == ["outcome: success", "end"]
+
+
+def test_an_installation_the_installer_reports_itself_is_not_logged_as_a_success(scenario, release_root, request):
+    # The installer's interface is wanted, so a package it cannot open is its own
+    # message to show, and the program ends without a box of its own.
+    description = version_info(["Setup.msi"]).replace(
+        b"</files>", b"</files><preferences><showInstallUI>true</showInstallUI></preferences>")
+    publish(release_root / "rel", {"Setup.msi": b"not a package"}, description)
+    server = start_server(request, release_root)
+    log_path = scenario.run_dir / "broken.log"
+    run_with_log(scenario, {"installationUrl": server.url + "/rel"}, ["/log=" + windows_path(log_path)])
+
+    log = events(log_path)
+    [ended] = [e for e in log if e.startswith("msiexec ended")]
+    assert not ended.startswith("msiexec ended with exit code 0 "), ended
+    assert log[-2:] == ["outcome: not installed, no box: the installer showed its own message, "
+                        "or the installation was cancelled", "end"]
