@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/unique_any.h"
 #include "product/file_sha256.h"
@@ -44,14 +45,17 @@ void hashAndLog(const std::wstring& path) {
     logFile(path, file.get(), ComputeFileSha256(file.get(), digest) ? digest : nullptr);
 }
 
+// Stored files still to be hashed for the log, in their order. Worker thread.
+std::vector<std::wstring> unhashedFiles;
+
 DWORD WINAPI hashJob(void* context) {
-    std::unique_ptr<std::wstring> path(static_cast<std::wstring*>(context));
+    std::unique_ptr<std::vector<std::wstring>> paths(static_cast<std::vector<std::wstring>*>(context));
     try {
-        hashAndLog(*path);
+        for (const std::wstring& path : *paths) hashAndLog(path);
     } catch (...) {
-        // best effort: no exception leaves a thread-pool callback; the line is left out
+        // best effort: no exception leaves a thread-pool callback; the lines are left out
     }
-    path.reset();
+    paths.reset();
     ::InterlockedDecrement(&pendingHashJobs);
     return 0;
 }
@@ -78,17 +82,24 @@ void logStoredFile(const std::wstring& path, HANDLE file, const unsigned char* d
         logFile(path, file, digest);
         return;
     }
-    std::unique_ptr<std::wstring> job(new std::wstring(path));
+    unhashedFiles.push_back(path);
+}
+
+void startStoredFileLogs() {
+    if (unhashedFiles.empty()) return;
+    std::unique_ptr<std::vector<std::wstring>> job(new std::vector<std::wstring>());
+    job->swap(unhashedFiles);
     ::InterlockedIncrement(&pendingHashJobs);
     if (::QueueUserWorkItem(hashJob, job.get(), WT_EXECUTEDEFAULT)) {
         job.release();
         return;
     }
     ::InterlockedDecrement(&pendingHashJobs);
-    hashAndLog(path);  // no pool thread: hashed here instead
+    for (const std::wstring& path : *job) hashAndLog(path);  // no pool thread: hashed here instead
 }
 
 void waitForStoredFileLogs() {
+    startStoredFileLogs();  // a run that ended before its installation
     // Only a run with a log has jobs; they take as long as reading their files.
     while (::InterlockedCompareExchange(&pendingHashJobs, 0, 0) != 0) ::Sleep(10);
 }

@@ -10,11 +10,15 @@
 void logSelectedRelease(const ProductDescription& release);
 
 // A stored release file, its size and SHA-256. digest is the one the run
-// computed to check the file, or null: the file is then hashed for the log on
-// a thread-pool thread, beside the next download, so the log costs the run no
-// time; the line comes when that is done.
+// computed to check the file, or null: the file is then hashed for the log
+// later, by startStoredFileLogs, so the log never slows the downloads.
 void logStoredFile(const std::wstring& path, HANDLE file, const unsigned char* digest);
 
-// Waits until every file handed to logStoredFile is logged (and closed again),
-// so that the lines come before the outcome and the folder can be deleted.
+// Hashes the stored files that had no digest on a thread-pool thread, beside
+// the installation; their lines come when that is done.
+void startStoredFileLogs();
+
+// Starts what is left, then waits until every file handed to logStoredFile is
+// logged (and closed again): the lines come before the outcome, and the
+// folder can be deleted.
 void waitForStoredFileLogs();

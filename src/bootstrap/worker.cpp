@@ -239,6 +239,7 @@ struct PipelineSteps {
         // One step with the window's close: either the close came first and
         // nothing is installed, or the installation starts and closing is refused.
         if (!beginInstallation()) return false;
+        startStoredFileLogs();  // the downloads are over: hashing for the log no longer slows them
         post(p, WM_INSTALLING);
         const bool installed = p.installationSequence != nullptr && p.installationSequence(p);
         p.payloadLocks.releaseAll();  // the installation sequence has ended
