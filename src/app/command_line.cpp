@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "product/split_list.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -15,19 +17,6 @@ std::wstring trimmed(const std::wstring& text) {
     while (begin < end && isBlank(text[begin])) ++begin;
     while (end > begin && isBlank(text[end - 1])) --end;
     return text.substr(begin, end - begin);
-}
-
-// Non-empty parts between separators, like a tokenizer that skips runs of them.
-std::vector<std::wstring> tokens(const std::wstring& text, wchar_t separator) {
-    std::vector<std::wstring> result;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(separator, start);
-        if (end == std::wstring::npos) end = text.size();
-        if (end > start) result.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return result;
 }
 
 std::wstring withoutQuotes(const std::wstring& text) {
@@ -51,10 +40,10 @@ void toLower(std::wstring& text) {
 
 std::vector<std::wstring> splitCommandLine(const std::wstring& commandLine) {
     std::vector<std::wstring> pieces;
-    for (const std::wstring& token : tokens(commandLine, L'/')) {
+    for (const std::wstring& token : splitList(commandLine, L'/')) {
         const std::wstring option = L"/" + trimmed(token);
         bool first = true;
-        for (const std::wstring& part : tokens(option, L'=')) {
+        for (const std::wstring& part : splitList(option, L'=')) {
             if (pieces.size() == maxArgumentPieces) return pieces;
             std::wstring piece = withoutQuotes(part);
             if (first) toLower(piece);

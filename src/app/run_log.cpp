@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "diagnostics/diagnostic_log.h"
-#include "product/settings_ids.h"
+#include "product/settings.h"
 
 namespace {
 
@@ -42,27 +42,6 @@ std::wstring widthText() {
     ::IsWow64Process(::GetCurrentProcess(), &wow64);
     return wow64 ? L"32-bit, on 64-bit Windows" : L"32-bit";
 }
-
-// The string-table settings, in the order of their ids.
-struct SettingField {
-    const wchar_t* name;
-    int id;
-    std::wstring AppSettings::*value;
-};
-const SettingField settingFields[] = {
-    {L"windowClassName", IDS_WINDOW_CLASS_NAME, &AppSettings::windowClassName},
-    {L"loaderComponentCodes", IDS_LOADER_COMPONENT_CODES, &AppSettings::loaderComponentCodes},
-    {L"installationUrl", IDS_INSTALLATION_URL, &AppSettings::installationUrl},
-    {L"language", IDS_LANGUAGE, &AppSettings::language},
-    {L"privileges", IDS_PRIVILEGES, &AppSettings::privileges},
-    {L"productName", IDS_PRODUCT_NAME, &AppSettings::productName},
-    {L"productCode", IDS_PRODUCT_CODE, &AppSettings::productCode},
-    {L"companyName", IDS_COMPANY_NAME, &AppSettings::companyName},
-    {L"hostApplication", IDS_HOST_APPLICATION, &AppSettings::hostApplication},
-    {L"windowTitle", IDS_WINDOW_TITLE, &AppSettings::windowTitle},
-    {L"version", IDS_VERSION, &AppSettings::version},
-    {L"showProgressWindow", IDS_SHOW_PROGRESS_WINDOW, &AppSettings::showProgressWindow},
-};
 
 }  // namespace
 

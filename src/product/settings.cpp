@@ -1,5 +1,7 @@
 #include "product/settings.h"
 
+#include "product/settings_ids.h"
+
 namespace {
 
 // ASCII-only case folding, as every comparison of names and values does.
@@ -24,3 +26,18 @@ AppSettings& appSettings() {
     static AppSettings settings;
     return settings;
 }
+
+const SettingField settingFields[12] = {
+    {L"windowClassName", IDS_WINDOW_CLASS_NAME, &AppSettings::windowClassName},
+    {L"loaderComponentCodes", IDS_LOADER_COMPONENT_CODES, &AppSettings::loaderComponentCodes},
+    {L"installationUrl", IDS_INSTALLATION_URL, &AppSettings::installationUrl},
+    {L"language", IDS_LANGUAGE, &AppSettings::language},
+    {L"privileges", IDS_PRIVILEGES, &AppSettings::privileges},
+    {L"productName", IDS_PRODUCT_NAME, &AppSettings::productName},
+    {L"productCode", IDS_PRODUCT_CODE, &AppSettings::productCode},
+    {L"companyName", IDS_COMPANY_NAME, &AppSettings::companyName},
+    {L"hostApplication", IDS_HOST_APPLICATION, &AppSettings::hostApplication},
+    {L"windowTitle", IDS_WINDOW_TITLE, &AppSettings::windowTitle},
+    {L"version", IDS_VERSION, &AppSettings::version},
+    {L"showProgressWindow", IDS_SHOW_PROGRESS_WINDOW, &AppSettings::showProgressWindow},
+};

@@ -36,3 +36,12 @@ struct AppSettings {
 
 // The process-wide record.
 AppSettings& appSettings();
+
+// The string-table settings in the order of their ids: the name a settings
+// file and the diagnostic log give each, its string id and its field.
+struct SettingField {
+    const wchar_t* name;
+    UINT id;
+    std::wstring AppSettings::*value;
+};
+extern const SettingField settingFields[12];

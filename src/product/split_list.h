@@ -1,5 +1,6 @@
 #pragma once
-// Lists in the settings are one text with a separator (";").
+// Lists in one text with a separator: the settings' ";" lists, the command
+// line's options and their "=" parts.
 #include <string>
 #include <vector>
 

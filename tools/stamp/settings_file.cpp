@@ -1,28 +1,8 @@
 #include "settings_file.h"
 
-#include "product/settings_ids.h"
+#include "product/settings.h"
 
 namespace {
-
-struct Key {
-    const wchar_t* name;
-    UINT id;
-};
-
-const Key keys[] = {
-    {L"windowClassName", IDS_WINDOW_CLASS_NAME},
-    {L"loaderComponentCodes", IDS_LOADER_COMPONENT_CODES},
-    {L"installationUrl", IDS_INSTALLATION_URL},
-    {L"language", IDS_LANGUAGE},
-    {L"privileges", IDS_PRIVILEGES},
-    {L"productName", IDS_PRODUCT_NAME},
-    {L"productCode", IDS_PRODUCT_CODE},
-    {L"companyName", IDS_COMPANY_NAME},
-    {L"hostApplication", IDS_HOST_APPLICATION},
-    {L"windowTitle", IDS_WINDOW_TITLE},
-    {L"version", IDS_VERSION},
-    {L"showProgressWindow", IDS_SHOW_PROGRESS_WINDOW},
-};
 
 // A string-table entry's length is one 16-bit word.
 constexpr size_t maxValueLength = 0xFFFF;
@@ -51,8 +31,8 @@ std::wstring lineError(size_t line, const std::wstring& what) { return L"line " 
 }  // namespace
 
 UINT settingStringId(const std::wstring& key) {
-    for (const Key& k : keys)
-        if (key == k.name) return k.id;
+    for (const SettingField& field : settingFields)
+        if (key == field.name) return field.id;
     return 0;
 }
 
