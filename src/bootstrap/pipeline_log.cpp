@@ -13,22 +13,10 @@ namespace {
 // Hash jobs not finished yet; the worker queues them, pool threads end them.
 volatile LONG pendingHashJobs = 0;
 
-std::wstring hexText(const unsigned char* bytes, size_t count) {
-    static const wchar_t digits[] = L"0123456789abcdef";
-    std::wstring text;
-    text.reserve(count * 2);
-    for (size_t i = 0; i < count; ++i) {
-        text.push_back(digits[bytes[i] >> 4]);
-        text.push_back(digits[bytes[i] & 0x0F]);
-    }
-    return text;
-}
-
-void logFile(const std::wstring& path, HANDLE file, const unsigned char* digest) {
+void logFile(const std::wstring& path, HANDLE file, const std::wstring& digest) {
     LARGE_INTEGER size = {};
     const std::wstring sizeText = ::GetFileSizeEx(file, &size) ? std::to_wstring(size.QuadPart) : L"unknown";
-    diagnostics::log(L"stored " + path + L": " + sizeText + L" bytes, SHA-256 " +
-                     (digest ? hexText(digest, Sha256Digest::size) : std::wstring(L"unknown")));
+    diagnostics::log(L"stored " + path + L": " + sizeText + L" bytes, SHA-256 " + digest);
 }
 
 // Opened again for reading (the run holds it with read sharing), so the run's
@@ -42,7 +30,7 @@ void hashAndLog(const std::wstring& path) {
         return;
     }
     unsigned char digest[Sha256Digest::size];
-    logFile(path, file.get(), ComputeFileSha256(file.get(), digest) ? digest : nullptr);
+    logFile(path, file.get(), ComputeFileSha256(file.get(), digest) ? sha256Text(digest) : L"unknown");
 }
 
 // Stored files still to be hashed for the log, in their order. Worker thread.
@@ -72,14 +60,14 @@ void logSelectedRelease(const ProductDescription& release) {
         const bool digest = i < release.fileDigests.size() && release.fileDigests[i].present;
         diagnostics::log(L"release file " + std::to_wstring(i + 1) + L": " + release.sourceFiles[i] + L" -> " +
                          release.localFiles[i] + L", expected SHA-256 " +
-                         (digest ? hexText(release.fileDigests[i].bytes, Sha256Digest::size) : L"none given"));
+                         (digest ? sha256Text(release.fileDigests[i].bytes) : L"none given"));
     }
 }
 
-void logStoredFile(const std::wstring& path, HANDLE file, const unsigned char* digest) {
+void logStoredFile(const std::wstring& path, HANDLE file, const unsigned char (*digest)[Sha256Digest::size]) {
     if (!diagnostics::logging()) return;
     if (digest != nullptr) {
-        logFile(path, file, digest);
+        logFile(path, file, sha256Text(*digest));
         return;
     }
     unhashedFiles.push_back(path);

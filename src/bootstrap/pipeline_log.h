@@ -12,7 +12,7 @@ void logSelectedRelease(const ProductDescription& release);
 // A stored release file, its size and SHA-256. digest is the one the run
 // computed to check the file, or null: the file is then hashed for the log
 // later, by startStoredFileLogs, so the log never slows the downloads.
-void logStoredFile(const std::wstring& path, HANDLE file, const unsigned char* digest);
+void logStoredFile(const std::wstring& path, HANDLE file, const unsigned char (*digest)[Sha256Digest::size]);
 
 // Hashes the stored files that had no digest on a thread-pool thread, beside
 // the installation; their lines come when that is done.

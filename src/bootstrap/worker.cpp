@@ -112,7 +112,7 @@ struct PipelineSteps {
                                 ::GetLastError()));
             return false;
         }
-        logStoredFile(target, file.get(), checked ? digest : nullptr);
+        logStoredFile(target, file.get(), checked ? &digest : nullptr);
         if (checked && !sameDigest(p.fileDigests[index], digest)) {
             p.Fail(L"The file '" + baseName(target) + L"' does not match its SHA-256 digest.");
             return false;

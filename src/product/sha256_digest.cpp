@@ -33,3 +33,14 @@ bool sameDigest(const Sha256Digest& digest, const unsigned char (&bytes)[Sha256D
     }
     return true;
 }
+
+std::wstring sha256Text(const unsigned char (&bytes)[Sha256Digest::size]) {
+    static const wchar_t digits[] = L"0123456789abcdef";
+    std::wstring text;
+    text.reserve(2 * Sha256Digest::size);
+    for (unsigned char byte : bytes) {
+        text.push_back(digits[byte >> 4]);
+        text.push_back(digits[byte & 0x0F]);
+    }
+    return text;
+}

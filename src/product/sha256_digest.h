@@ -14,4 +14,7 @@ struct Sha256Digest {
 // digest untouched) for anything else.
 bool parseSha256Digest(const std::wstring& text, Sha256Digest& digest);
 
+// 64 lower-case hexadecimal digits, as version_info.xml gives them.
+std::wstring sha256Text(const unsigned char (&bytes)[Sha256Digest::size]);
+
 bool sameDigest(const Sha256Digest& digest, const unsigned char (&bytes)[Sha256Digest::size]);

@@ -51,13 +51,3 @@ bool fileDigest(const std::wstring& path, unsigned char (&digest)[Sha256Digest::
     base::unique_file file = openForReading(path);
     return file && ComputeFileSha256(file.get(), digest);
 }
-
-std::wstring digestText(const unsigned char (&digest)[Sha256Digest::size]) {
-    static const wchar_t digits[] = L"0123456789abcdef";
-    std::wstring text;
-    for (unsigned char byte : digest) {
-        text += digits[byte >> 4];
-        text += digits[byte & 15];
-    }
-    return text;
-}

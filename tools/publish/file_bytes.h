@@ -11,5 +11,3 @@ bool sameFileBytes(const std::wstring& first, const std::wstring& second);
 // GetLastError() set when it cannot be read.
 bool fileDigest(const std::wstring& path, unsigned char (&digest)[Sha256Digest::size]);
 
-// 64 lower-case hexadecimal digits.
-std::wstring digestText(const unsigned char (&digest)[Sha256Digest::size]);

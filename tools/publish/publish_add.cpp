@@ -71,7 +71,7 @@ bool copyFiles(const std::wstring& folder, PlannedRelease& plan, std::wstring& p
             return false;
         }
         ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);  // best effort: a read-only source stays copyable
-        plan.entry.files.push_back({file.storedName, digestText(digest)});
+        plan.entry.files.push_back({file.storedName, sha256Text(digest)});
     }
     return true;
 }
