@@ -5,14 +5,11 @@
 
 #include <string>
 
+#include "base/directory_tree.h"  // DeleteDirectoryTree, for the download folder
+
 // Creates a folder and its missing parents. True when the folder exists afterwards
 // (or the path has no backslash, so there is nothing to create).
 bool CreateDirectoryChain(const std::wstring& path);
-
-// Deletes a folder with everything in it, read-only files included. A junction or
-// symbolic link, at the top or inside, is removed itself and never followed, so
-// its target stays untouched.
-bool DeleteDirectoryTree(const std::wstring& path);
 
 // Deletes the download folders of earlier runs in root (which ends with a
 // backslash): folders named company + "_" + a time stamp (isDownloadFolderName)

@@ -11,6 +11,7 @@
 #include "product/combine.h"
 #include "product/uninstall_key.h"
 #include "xml/xml_document.h"
+#include "xml/xml_escape.h"
 
 const wchar_t loaderManifestName[] = L"kvlloader.dll.manifest";
 
@@ -93,19 +94,7 @@ bool readLocation(HKEY key, std::wstring& location) {
 
 }  // namespace
 
-std::wstring escapeElementText(const std::wstring& text) {
-    std::wstring escaped;
-    escaped.reserve(text.size());
-    for (wchar_t c : text) {
-        switch (c) {
-            case L'&': escaped += L"&amp;"; break;
-            case L'<': escaped += L"&lt;"; break;
-            case L'>': escaped += L"&gt;"; break;
-            default: escaped += c;
-        }
-    }
-    return escaped;
-}
+std::wstring escapeElementText(const std::wstring& text) { return xml::escapedText(text, false); }
 
 bool updateLoaderManifest(const LoaderManifestValues& values, const std::wstring& folder, std::wstring& errorText) {
     const std::wstring path = combinePath(folder, loaderManifestName);

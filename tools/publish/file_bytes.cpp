@@ -30,6 +30,11 @@ bool readBlock(HANDLE file, std::vector<char>& block, DWORD& filled) {
 
 }  // namespace
 
+bool isFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool sameFileBytes(const std::wstring& first, const std::wstring& second) {
     base::unique_file a = openForReading(first);
     base::unique_file b = openForReading(second);

@@ -4,6 +4,9 @@
 
 #include "product/sha256_digest.h"
 
+// An existing file, not a folder.
+bool isFile(const std::wstring& path);
+
 // True when both files can be read and hold the same bytes.
 bool sameFileBytes(const std::wstring& first, const std::wstring& second);
 

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "base/unique_any.h"
 
 bool createFolderChain(const std::wstring& path, std::vector<std::wstring>* created) {
     if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
@@ -19,26 +18,6 @@ bool createFolderChain(const std::wstring& path, std::vector<std::wstring>* crea
 
 void NewFolders::removeEmptyFolder(const std::wstring& path) {
     ::RemoveDirectoryW(path.c_str());  // best effort: fails, as it should, when something was put there
-}
-
-bool deleteFolderTree(const std::wstring& path) {
-    WIN32_FIND_DATAW entry;
-    base::unique_find search(::FindFirstFileW((path + L"\\*").c_str(), &entry));
-    if (search) {
-        do {
-            const std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring child = path + L"\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                if (!deleteFolderTree(child)) return false;
-            } else {
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (!::DeleteFileW(child.c_str())) return false;
-            }
-        } while (::FindNextFileW(search.get(), &entry));
-    }
-    search.reset();
-    return ::RemoveDirectoryW(path.c_str()) || ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 std::wstring makeTemporaryFolder(const std::wstring& prefix) {

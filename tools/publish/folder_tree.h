@@ -3,13 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "base/directory_tree.h"
+
 // Creates the folder and its missing parents; true when it exists afterwards.
 // created, when given, receives each folder made, parents first.
 bool createFolderChain(const std::wstring& path, std::vector<std::wstring>* created = nullptr);
-
-// Deletes the folder with everything in it (read-only files too). True when
-// it is gone afterwards.
-bool deleteFolderTree(const std::wstring& path);
 
 // A folder that is deleted with its contents when its owner ends, unless kept.
 class ScratchFolder {
@@ -17,7 +15,7 @@ public:
     ScratchFolder() = default;
     explicit ScratchFolder(std::wstring path) : path_(std::move(path)) {}
     ~ScratchFolder() {
-        if (!path_.empty()) deleteFolderTree(path_);  // best effort: a leftover only costs space
+        if (!path_.empty()) DeleteDirectoryTree(path_);  // best effort: a leftover only costs space
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;

@@ -8,6 +8,7 @@
 #include "folder_tree.h"
 #include "release_plan.h"
 #include "site_description.h"
+#include "site_names.h"
 #include "product/ascii_compare.h"
 #include "product/installation_source.h"
 #include "product/names.h"
@@ -15,17 +16,7 @@
 
 namespace {
 
-bool isFile(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::wstring joined(const std::wstring& folder, const std::wstring& name) {
-    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') return folder + L"\\" + name;
-    return folder + name;
-}
 
 enum class Verdict { Publish, AlreadyThere, Refused };
 
@@ -40,7 +31,7 @@ Verdict judge(const SiteDescription& site, const PlannedRelease& plan, const std
             bool same = release.files.size() == plan.files.size();
             for (size_t i = 0; same && i < plan.files.size(); ++i) {
                 same = equalsAsciiNoCase(release.files[i], plan.files[i].storedName) &&
-                       sameFileBytes(plan.files[i].path, joined(releaseFolder, plan.files[i].storedName));
+                       sameFileBytes(plan.files[i].path, sitePath(releaseFolder, plan.files[i].storedName));
             }
             if (same) return Verdict::AlreadyThere;
             problem = description + L": version '" + release.version + L"' of language " + release.language +
@@ -64,7 +55,7 @@ Verdict judge(const SiteDescription& site, const PlannedRelease& plan, const std
 // Copies the files into folder under their site names and fills in their digests.
 bool copyFiles(const std::wstring& folder, PlannedRelease& plan, std::wstring& problem) {
     for (const SourceFile& file : plan.files) {
-        const std::wstring target = joined(folder, file.storedName);
+        const std::wstring target = sitePath(folder, file.storedName);
         unsigned char digest[Sha256Digest::size];
         if (!::CopyFileW(file.path.c_str(), target.c_str(), TRUE) || !fileDigest(target, digest)) {
             problem = L"file '" + file.path + L"': cannot be copied to the site: " + systemReason(::GetLastError());
@@ -101,7 +92,7 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
     PlannedRelease plan;
     if (!planRelease(request, plan, problem)) return false;
 
-    const std::wstring descriptionPath = joined(request.site, versionFileName);
+    const std::wstring descriptionPath = sitePath(request.site, versionFileName);
     XmlDocument document;
     if (isFile(descriptionPath)) {
         std::wstring text, result;
@@ -128,8 +119,8 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
         problem = descriptionPath + L": " + error;
         return false;
     }
-    const std::wstring languageFolder = joined(request.site, plan.entry.language);
-    const std::wstring releaseFolder = joined(languageFolder, plan.entry.version);
+    const std::wstring languageFolder = sitePath(request.site, plan.entry.language);
+    const std::wstring releaseFolder = sitePath(languageFolder, plan.entry.version);
     switch (judge(site, plan, descriptionPath, releaseFolder, problem)) {
         case Verdict::Refused: return false;
         case Verdict::AlreadyThere:

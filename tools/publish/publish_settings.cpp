@@ -9,6 +9,7 @@
 #include "settings_check.h"
 #include "settings_file.h"
 #include "site_description.h"
+#include "site_names.h"
 #include "product/ascii_compare.h"
 #include "product/installation_source.h"
 #include "product/names.h"
@@ -16,10 +17,6 @@
 #include "xml/xml_document.h"
 
 namespace {
-
-std::wstring siteFile(const std::wstring& site, const std::wstring& name) {
-    return site.empty() || site.back() == L'\\' || site.back() == L'/' ? site + name : site + L"\\" + name;
-}
 
 // The release of that version, in the given language or the only one it has.
 const PublishedRelease* chooseRelease(const SiteDescription& site, const SettingsRequest& request,
@@ -49,7 +46,7 @@ std::wstring packagePath(const std::wstring& site, const PublishedRelease& relea
     if (msi.size() < 4 || !equalsAsciiNoCase(msi.substr(msi.size() - 4), L".msi")) msi += L".msi";
     for (const std::wstring& file : release.files) {
         if (equalsAsciiNoCase(withoutDeploySuffix(baseName(file)), msi)) {
-            std::wstring path = siteFile(siteFile(siteFile(site, release.language), release.version), file);
+            std::wstring path = sitePath(sitePath(sitePath(site, release.language), release.version), file);
             for (wchar_t& c : path)
                 if (c == L'/') c = L'\\';
             return path;
@@ -87,7 +84,7 @@ bool writeAtomically(const std::wstring& path, const std::string& bytes, std::ws
 }  // namespace
 
 bool writeStampSettings(const SettingsRequest& request, std::wstring& report, std::vector<std::wstring>& problems) {
-    const std::wstring descriptionPath = siteFile(request.site, versionFileName);
+    const std::wstring descriptionPath = sitePath(request.site, versionFileName);
     XmlDocument document;
     if (!document.loadFile(descriptionPath)) {
         problems.push_back(descriptionPath + L": cannot be read as well-formed XML (" + document.resultText() + L")");

@@ -2,20 +2,12 @@
 
 #include <windows.h>
 
+#include "file_bytes.h"
 #include "package_properties.h"
 #include "settings_check.h"
 #include "site_names.h"
 #include "product/ascii_compare.h"
 #include "product/names.h"
-
-namespace {
-
-bool isFile(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-}  // namespace
 
 bool planRelease(const AddRequest& request, PlannedRelease& plan, std::wstring& problem) {
     std::vector<std::wstring> paths{request.package};

@@ -2,25 +2,12 @@
 
 #include "product/ascii_compare.h"
 #include "xml/xml_document.h"
+#include "xml/xml_escape.h"
 
 namespace {
 
-std::wstring escaped(const std::wstring& text) {
-    std::wstring result;
-    for (wchar_t c : text) {
-        switch (c) {
-            case L'&': result += L"&amp;"; break;
-            case L'<': result += L"&lt;"; break;
-            case L'>': result += L"&gt;"; break;
-            case L'"': result += L"&quot;"; break;
-            default: result += c;
-        }
-    }
-    return result;
-}
-
 std::wstring attribute(const wchar_t* name, const std::wstring& value) {
-    return std::wstring(L" ") + name + L"=\"" + escaped(value) + L"\"";
+    return std::wstring(L" ") + name + L"=\"" + xml::escapedText(value, true) + L"\"";
 }
 
 bool isBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }

@@ -14,3 +14,8 @@ std::wstring sitePathPartProblem(const std::wstring& text) {
     }
     return std::wstring();
 }
+
+std::wstring sitePath(const std::wstring& folder, const std::wstring& name) {
+    if (folder.empty() || folder.back() == L'\\' || folder.back() == L'/') return folder + name;
+    return folder + L"\\" + name;
+}

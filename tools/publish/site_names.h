@@ -6,3 +6,6 @@
 
 // Empty when text can be such a name; otherwise what is wrong with it.
 std::wstring sitePathPartProblem(const std::wstring& text);
+
+// folder and name joined with one backslash (a "/" at the folder's end counts).
+std::wstring sitePath(const std::wstring& folder, const std::wstring& name);
