@@ -6,14 +6,14 @@
 #include <utility>
 
 #include "bootstrap/bootstrapper.h"
-#include "bootstrap/file_io.h"
+#include "base/file_io.h"
+#include "product/version_file.h"
 #include "bootstrap/folders.h"
 #include "bootstrap/pipeline_log.h"
 #include "bootstrap/pipeline_messages.h"
 #include "diagnostics/diagnostic_log.h"
 #include "product/file_sha256.h"
 #include "product/names.h"
-#include "xml/utf8.h"
 
 // The steps, kept out of the class's public face.
 struct PipelineSteps {
@@ -194,22 +194,9 @@ struct PipelineSteps {
             p.Fail(L"Can't find the 'version_info.xml' file (" + path + L").");
             return false;
         }
-        std::wstring text;
-        {
-            std::string bytes;
-            if (!ReadWholeFile(path, bytes)) {
-                p.Fail(textWithCode(L"Failed to read 'version_info.xml' file (" + path + L")", ::GetLastError()));
-                return true;
-            }
-            // Another encoding would reach the reader as U+FFFD in names and values.
-            if (!xml::decodeUtf8(bytes, text)) {
-                p.Fail(textWithCode(L"Failed to read 'version_info.xml' file (" + path + L")",
-                                    ERROR_NO_UNICODE_TRANSLATION));
-                return true;
-            }
-        }  // the bytes go before the document takes its own copy
-        if (!p.xmlDocument.parseText(std::move(text))) {
-            p.Fail(L"Failed to load 'version_info.xml' file (" + path + L").");
+        std::wstring failure;
+        if (!loadVersionFile(path, p.xmlDocument, failure)) {
+            p.Fail(failure);
             return true;
         }
         storeNextTask(ParseXML);

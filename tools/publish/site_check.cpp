@@ -14,8 +14,8 @@
 #include "product/names.h"
 #include "product/product_description.h"
 #include "product/sha256_hash.h"
+#include "product/version_file.h"
 #include "web_fetch.h"
-#include "xml/utf8.h"
 #include "xml/xml_document.h"
 
 namespace {
@@ -70,17 +70,6 @@ base::unique_file createTarget(const std::wstring& path) {
     ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // best effort, as the bootstrapper's write
     return base::unique_file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-}
-
-bool readBytes(const std::wstring& path, std::string& bytes) {
-    base::unique_file file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size = {};
-    if (!file || !::GetFileSizeEx(file.get(), &size)) return false;
-    if (size.QuadPart == 0 || size.QuadPart > 0x7FFFFFFF) return false;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    return ::ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size();
 }
 
 CheckOutcome Check::run() {
@@ -154,23 +143,10 @@ bool Check::fetchVersionInfo() {
 }
 
 bool Check::readVersionInfo(XmlDocument& document) {
-    const std::wstring path = storedVersionFile(folder_);
-    std::string bytes;
-    std::wstring text;
-    if (!readBytes(path, bytes)) {
-        fail(L"ReadXML", textWithCode(L"Failed to read 'version_info.xml' file (" + path + L")", ::GetLastError()));
-        return false;
-    }
-    if (!xml::decodeUtf8(bytes, text)) {
-        fail(L"ReadXML", textWithCode(L"Failed to read 'version_info.xml' file (" + path + L")",
-                                      ERROR_NO_UNICODE_TRANSLATION));
-        return false;
-    }
-    if (!document.parseText(std::move(text))) {
-        fail(L"ReadXML", L"Failed to load 'version_info.xml' file (" + path + L").");
-        return false;
-    }
-    return true;
+    std::wstring failure;
+    if (loadVersionFile(storedVersionFile(folder_), document, failure)) return true;
+    fail(L"ReadXML", failure);
+    return false;
 }
 
 bool Check::fetchRelease(const ProductDescription& description) {
