@@ -77,17 +77,21 @@ bool findProduct(XmlDocument& document, const std::wstring& language) {
     return false;
 }
 
-}  // namespace
-
-bool readSiteDescription(XmlDocument& document, SiteDescription& site, std::wstring& error) {
-    // The document's cursor starts at the top after a parse; start there again all the same.
+// Back at the top of the document (whatever was read before), on its
+// application element; false, with the reason, when there is none.
+bool findApplication(XmlDocument& document, std::wstring& error) {
     while (document.leaveElement()) {
     }
     document.resetPosition();
-    if (!document.findElement(L"application")) {
-        error = L"there is no 'application' element";
-        return false;
-    }
+    if (document.findElement(L"application")) return true;
+    error = L"there is no 'application' element";
+    return false;
+}
+
+}  // namespace
+
+bool readSiteDescription(XmlDocument& document, SiteDescription& site, std::wstring& error) {
+    if (!findApplication(document, error)) return false;
     SiteDescription result;
     result.applicationName = document.getAttribute(L"name");
     document.enterElement();
@@ -142,13 +146,7 @@ bool addRelease(XmlDocument& document, const NewRelease& release, std::wstring& 
         line(1, L"<preferences><showInstallUI>" + release.showInstallUI + L"</showInstallUI></preferences>");
     line(0, L"</version>");
 
-    while (document.leaveElement()) {
-    }
-    document.resetPosition();
-    if (!document.findElement(L"application")) {
-        error = L"there is no 'application' element";
-        return false;
-    }
+    if (!findApplication(document, error)) return false;
     document.enterElement();
     if (!findProduct(document, release.language)) {
         // A new language: a product element of its own at the end of application.
