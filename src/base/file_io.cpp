@@ -1,6 +1,8 @@
 #include "base/file_io.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "base/unique_any.h"
 
@@ -46,4 +48,39 @@ std::wstring Utf8ToWide(const std::string& bytes) {
     std::wstring text(static_cast<size_t>(needed), L'\0');
     if (::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), length, &text[0], needed) != needed) return std::wstring();
     return text;
+}
+
+std::string WideToUtf8(const std::wstring& text) {
+    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return std::string();
+    const int length = static_cast<int>(text.size());
+    const int needed = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return std::string();
+    std::string bytes(static_cast<size_t>(needed), '\0');
+    if (::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &bytes[0], needed, nullptr, nullptr) != needed)
+        return std::string();
+    return bytes;
+}
+
+bool FileHoldsBytes(HANDLE file, const std::string& bytes) {
+    LARGE_INTEGER start = {};
+    LARGE_INTEGER size = {};
+    if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) || !::GetFileSizeEx(file, &size)) return false;
+    if (static_cast<unsigned long long>(size.QuadPart) != bytes.size()) {
+        ::SetLastError(ERROR_INVALID_DATA);
+        return false;
+    }
+    // 64 KiB blocks: few system calls, little memory, whatever the file's size.
+    constexpr DWORD blockSize = 64 * 1024;
+    std::string block(blockSize, '\0');
+    for (size_t done = 0; done < bytes.size();) {
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(blockSize, bytes.size() - done));
+        DWORD read = 0;
+        if (!::ReadFile(file, &block[0], want, &read, nullptr)) return false;
+        if (read == 0 || std::memcmp(block.data(), bytes.data() + done, read) != 0) {
+            ::SetLastError(ERROR_INVALID_DATA);
+            return false;
+        }
+        done += read;
+    }
+    return true;
 }

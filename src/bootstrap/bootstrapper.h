@@ -24,6 +24,7 @@
 
 #include <string>
 
+#include "base/sha256_digest.h"
 #include "base/unique_any.h"
 #include "bootstrap/payload_locks.h"
 #include "http/http_request_manager.h"
@@ -129,6 +130,10 @@ public:
     std::wstring versionInfoSource;
     std::wstring downloadFolder;
     std::string downloadData;
+    // Its SHA-256, computed as the bytes arrived (present when it was asked for).
+    Sha256Digest downloadDigest;
+    // What the current fetch says when its body is longer than it may be.
+    std::wstring tooLargeText;
     int currentRequestId = 0;
     LONG currentTask = Idle;
     DWORD bytesReceived = 0;

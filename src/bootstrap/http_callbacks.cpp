@@ -41,7 +41,7 @@ void CBootstrapper::OnResponseHeaders(FCHttpRequest& request) {
     } catch (...) {
         // best effort: the manager deletes it after its last notification
     }
-    failFromCallback(L"Can't Connect to server.");
+    failFromCallback(unansweredRequestFailure(request));
 }
 
 void CBootstrapper::OnRequestFinished(FCHttpRequest& request) {
@@ -50,8 +50,13 @@ void CBootstrapper::OnRequestFinished(FCHttpRequest& request) {
     if (runOver()) return;
     try {
         if (request.GetResponseInfo().statusCode == 200) {
+            if (request.BodyTooLarge()) {
+                failFromCallback(tooLargeText);
+                return;
+            }
             request.TakeReceivedData(downloadData);
             if (bodyComplete(request, static_cast<long long>(downloadData.size()))) {
+                downloadDigest.present = request.BodyDigest(downloadDigest.bytes);
                 storeNextTask(ProcessResponse);
                 return;
             }

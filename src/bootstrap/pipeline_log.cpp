@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/unique_any.h"
-#include "product/file_sha256.h"
+#include "base/file_sha256.h"
 #include "diagnostics/diagnostic_log.h"
 
 namespace {

@@ -12,8 +12,10 @@
 #include "bootstrap/pipeline_log.h"
 #include "bootstrap/pipeline_messages.h"
 #include "diagnostics/diagnostic_log.h"
-#include "product/file_sha256.h"
+#include "base/file_sha256.h"
 #include "product/names.h"
+#include "product/release_pin.h"
+#include "product/settings.h"
 
 // The steps, kept out of the class's public face.
 struct PipelineSteps {
@@ -21,12 +23,31 @@ struct PipelineSteps {
         ::PostMessageW(p.notifyWindow, message, wParam, lParam);
     }
 
-    static void startWebFetch(CBootstrapper& p, const std::wstring& url) {
+    // maxBytes: the longest body the file may have, or -1; hash: compute the
+    // body's SHA-256 as it arrives.
+    static void startWebFetch(CBootstrapper& p, const std::wstring& url, long long maxBytes, bool hash,
+                              const std::wstring& tooLarge) {
         std::string().swap(p.downloadData);
+        p.downloadDigest = Sha256Digest();
+        p.tooLargeText = tooLarge;
         RequestHeader header;
         header.headerText = L"Accept: */*\r\n";
         header.url = url;
+        header.maxBodyBytes = maxBytes;
+        header.hashBody = hash;
         p.currentRequestId = p.AddRequest(header);
+    }
+
+    static bool pinned() { return !appSettings().releaseDigest.empty(); }
+
+    // Release file `index`, as the failure texts name it.
+    static std::wstring fileName(const CBootstrapper& p, size_t index) {
+        return index < p.localFiles.size() ? baseName(withoutDeploySuffix(p.localFiles[index])) : std::wstring();
+    }
+
+    static std::wstring mismatchText(const std::wstring& name) {
+        if (pinned()) return pinnedFileMismatchText(name);
+        return L"The file '" + name + L"' does not match its SHA-256 digest.";
     }
 
     // Runs CopyFileExW; when the system never called the completion step (Wine
@@ -68,7 +89,7 @@ struct PipelineSteps {
         storeNextTask(Idle);
         p.currentTask = DownloadVersionInfo;
         if (p.sourceKind == WebAddress) {
-            startWebFetch(p, p.versionInfoSource);
+            startWebFetch(p, p.versionInfoSource, maxVersionFileBytes, false, versionFileTooLargeText());
         } else if (!copy(p, p.versionInfoSource, p.storedVersionFile())) {
             p.Fail(textWithCode(L"Failed to copy 'version_info.xml' file", ::GetLastError()));
         }
@@ -98,8 +119,11 @@ struct PipelineSteps {
     // Right after release file `index` is stored: holds it against change until
     // the installation ends and checks its digest through the held handle, so
     // the bytes checked are the bytes installed. False after a failure.
+    // arrived: the bytes just written, whose digest was checked as they came
+    // in; they are compared with what the held file holds instead of hashing
+    // the file a second time.
     static bool secureStoredFile(CBootstrapper& p, size_t index, const std::wstring& target,
-                                 const wchar_t* storeFailure) {
+                                 const wchar_t* storeFailure, const std::string* arrived = nullptr) {
         base::unique_file file = PayloadLocks::openLocked(target);
         if (!file) {
             p.Fail(textWithCode(storeFailure + baseName(target) + L"' file", ::GetLastError()));
@@ -107,14 +131,25 @@ struct PipelineSteps {
         }
         const bool checked = index < p.fileDigests.size() && p.fileDigests[index].present;
         unsigned char digest[Sha256Digest::size];
-        if (checked && !ComputeFileSha256(file.get(), digest)) {
-            p.Fail(textWithCode(L"Failed to compute the SHA-256 digest of the file '" + baseName(target) + L"'",
-                                ::GetLastError()));
-            return false;
+        bool same = true;
+        if (checked && arrived != nullptr) {
+            std::memcpy(digest, p.downloadDigest.bytes, sizeof(digest));
+            same = FileHoldsBytes(file.get(), *arrived);
+            if (!same && ::GetLastError() != ERROR_INVALID_DATA) {
+                p.Fail(textWithCode(storeFailure + baseName(target) + L"' file", ::GetLastError()));
+                return false;
+            }
+        } else if (checked) {
+            if (!ComputeFileSha256(file.get(), digest)) {
+                p.Fail(textWithCode(L"Failed to compute the SHA-256 digest of the file '" + baseName(target) + L"'",
+                                    ::GetLastError()));
+                return false;
+            }
+            same = sameDigest(p.fileDigests[index], digest);
         }
         logStoredFile(target, file.get(), checked ? &digest : nullptr);
-        if (checked && !sameDigest(p.fileDigests[index], digest)) {
-            p.Fail(L"The file '" + baseName(target) + L"' does not match its SHA-256 digest.");
+        if (!same) {
+            p.Fail(mismatchText(baseName(target)));
             return false;
         }
         if (!p.payloadLocks.hold(std::move(file), target, p.downloadFolder)) {
@@ -136,7 +171,11 @@ struct PipelineSteps {
                 p.Fail(L"The file index is outside the allowable range of values.");
                 return true;
             }
-            startWebFetch(p, p.sourceFiles[p.fileIndex]);
+            const size_t index = p.fileIndex;
+            // With a pin, the size and digest in the description are the pinned ones.
+            const long long maxBytes = pinned() && index < p.fileSizes.size() ? p.fileSizes[index] : -1;
+            const bool hash = index < p.fileDigests.size() && p.fileDigests[index].present;
+            startWebFetch(p, p.sourceFiles[index], maxBytes, hash, pinnedFileTooLargeText(fileName(p, index)));
             return true;
         }
         std::wstring target;
@@ -170,15 +209,25 @@ struct PipelineSteps {
             std::wstring target;
             bool pause = true;
             if (!prepareTarget(p, target, pause)) return pause;
+            const size_t index = p.fileIndex;
+            // A body that does not hash as it must is refused before it is written.
+            if (index < p.fileDigests.size() && p.fileDigests[index].present &&
+                !(p.downloadDigest.present && sameDigest(p.fileDigests[index], p.downloadDigest.bytes))) {
+                std::string().swap(p.downloadData);
+                p.Fail(mismatchText(baseName(target)));
+                return true;
+            }
             const bool written =
                 WriteWholeFile(p.downloadData.data(), static_cast<DWORD>(p.downloadData.size()), target);
             const DWORD code = ::GetLastError();
-            std::string().swap(p.downloadData);
             if (!written) {
+                std::string().swap(p.downloadData);
                 p.Fail(textWithCode(L"Failed to create '" + baseName(target) + L"' file", code));
                 return true;
             }
-            if (!secureStoredFile(p, p.fileIndex, target, L"Failed to create '")) return true;
+            const bool secured = secureStoredFile(p, index, target, L"Failed to create '", &p.downloadData);
+            std::string().swap(p.downloadData);  // a large body must not stay beside the next one
+            if (!secured) return true;
             ++p.fileIndex;
             storeNextTask(p.fileIndex < p.sourceFiles.size() ? DownloadFile : RunMSI);
             return true;
@@ -209,6 +258,8 @@ struct PipelineSteps {
             raiseStopFlag();
         } else if (p.products.empty()) {
             p.Fail(L"No products found in 'version_info.xml'. Source url: " + p.versionInfoSource);
+        } else if (pinned() && !p.sourceFiles.empty() && !releaseMatchesPin(p, appSettings().releaseDigest)) {
+            p.Fail(pinnedListingMismatchText());
         } else {
             logSelectedRelease(p);
             p.fileIndex = 0;

@@ -13,3 +13,6 @@ bool bodyComplete(const FCHttpRequest& request, long long takenBytes);
 
 // The failure text of a finished request that did not bring a whole 200 body.
 std::wstring finishedRequestFailure(const FCHttpRequest& request);
+
+// The failure text of a request that got no answer at all (status 0).
+std::wstring unansweredRequestFailure(const FCHttpRequest& request);

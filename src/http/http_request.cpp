@@ -16,6 +16,8 @@ constexpr DWORD dataNotifyIntervalMs = 10;
 constexpr DWORD errorDialogFlags = 7;
 // A Content-Length above this is not trusted for reserving memory up front.
 constexpr LONG maxReservation = 1 << 30;
+// Bytes a read may ask for beyond maxBodyBytes: one is enough to tell a longer body.
+constexpr long long overLimitProbe = 1;
 
 // Which WinINet call the request threads are in, so StopThreads only closes a
 // handle that a thread is blocked on and never one it may pick up again.
@@ -76,6 +78,7 @@ void FCHttpRequest::SetDialogParent(HWND window) {
 
 FCHttpRequest::FCHttpRequest(int id, HWND notifyWindow, const RequestHeader& header)
     : id_(id), window_(notifyWindow), header_(header), stopEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    NoteActivity();
     CrackUrl();
     OpenSession();
     connectThread_.reset(::CreateThread(nullptr, 0, ConnectThread, this, 0, nullptr));
@@ -220,6 +223,8 @@ bool FCHttpRequest::FollowRedirects(HINTERNET& request, const std::wstring& head
         UrlParts parts;
         if (!located || location.empty() || !combineUrl(url, location, next) || !crackUrl(next, parts)) break;
         if (parts.scheme != INTERNET_SCHEME_HTTP && parts.scheme != INTERNET_SCHEME_HTTPS) break;
+        // Never from HTTPS down to plain HTTP: whoever is on the path would own the rest.
+        if (scheme == INTERNET_SCHEME_HTTPS && parts.scheme == INTERNET_SCHEME_HTTP) break;
         // A change of scheme only where the owner's flags allow it, as WinINet would.
         if (parts.scheme != scheme) {
             const DWORD allowed = parts.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS
@@ -274,24 +279,53 @@ bool FCHttpRequest::SendOnce(HINTERNET request, const std::wstring& headers, con
                                          body.empty() ? nullptr : const_cast<char*>(body.data()),
                                          static_cast<DWORD>(body.size()));
     const DWORD error = sent ? ERROR_SUCCESS : ::GetLastError();
-    // Lets the user answer proxy-authentication and certificate prompts.
+    if (sent) NoteActivity();  // the server answered
+    // Lets the user answer proxy-authentication and certificate prompts; the
+    // time the user takes is not the server's silence.
+    ::InterlockedExchange(&promptOpen_, 1);
     const DWORD answer = ::InternetErrorDlg(dialogParent, request, error, errorDialogFlags, nullptr);
+    NoteActivity();
+    ::InterlockedExchange(&promptOpen_, 0);
     if (!EndCall()) return false;
     retry = answer == ERROR_INTERNET_FORCE_RETRY;
     return sent != FALSE;
 }
 
-void FCHttpRequest::ReserveForContentLength(HINTERNET request) {
-    if (!BeginCall()) return;
+bool FCHttpRequest::CheckContentLength(HINTERNET request) {
+    if (!BeginCall()) return true;
     const LONG length = queryNumber(request, HTTP_QUERY_CONTENT_LENGTH);
     EndCall();
+    if (header_.maxBodyBytes >= 0 && length > header_.maxBodyBytes) {
+        ::InterlockedExchange(&bodyTooLarge_, 1);
+        return false;
+    }
     if (length > 0 && length <= maxReservation) {
         buffer_.Reserve(static_cast<size_t>(length));  // best effort: appends grow as they go
     }
+    return true;
+}
+
+// Asks only for what has arrived, so that a read returns as soon as the server
+// sends anything (a slow body keeps the request alive) and, under a limit,
+// never takes in much more than one byte past it.
+DWORD FCHttpRequest::NextReadSize(HINTERNET request, LONG received) {
+    DWORD size = readChunkSize;
+    DWORD available = 0;
+    if (BeginCall()) {
+        const BOOL known = ::InternetQueryDataAvailable(request, &available, 0, 0);
+        EndCall();
+        if (known && available != 0 && available < size) size = available;
+    }
+    if (header_.maxBodyBytes >= 0) {
+        const long long room = header_.maxBodyBytes + overLimitProbe - received;
+        if (room < static_cast<long long>(size)) size = static_cast<DWORD>(room > 0 ? room : 1);
+    }
+    return size;
 }
 
 BOOL FCHttpRequest::ReadBody(HINTERNET request) {
-    ReserveForContentLength(request);
+    if (!CheckContentLength(request)) return FALSE;
+    bool hashing = header_.hashBody && bodyHash_.begin();
     // Bytes appended but not yet announced. Announcing every 8192-byte read
     // would cost, under Wine, about as much as the read itself; chunks that
     // arrive within one interval are announced together instead, and a slow
@@ -305,17 +339,26 @@ BOOL FCHttpRequest::ReadBody(HINTERNET request) {
     };
     char chunk[readChunkSize];
     BOOL result = FALSE;
+    LONG received = 0;
     for (;;) {
+        const DWORD size = NextReadSize(request, received);
         if (!BeginCall()) break;
         DWORD count = 0;
-        const BOOL read = ::InternetReadFile(request, chunk, readChunkSize, &count);
+        const BOOL read = ::InternetReadFile(request, chunk, size, &count);
         if (!EndCall() || !read) break;
         if (count == 0) {
             result = TRUE;
             break;
         }
+        NoteActivity();
+        if (header_.maxBodyBytes >= 0 && received + static_cast<long long>(count) > header_.maxBodyBytes) {
+            ::InterlockedExchange(&bodyTooLarge_, 1);
+            break;
+        }
         // Counted only once stored, so the count never claims bytes the body lacks.
         if (!buffer_.Append(chunk, count)) break;
+        if (hashing) hashing = bodyHash_.add(chunk, count);
+        received += static_cast<LONG>(count);
         ::InterlockedExchangeAdd(&receivedBytes_, static_cast<LONG>(count));
         unannounced += count;
         const DWORD now = ::GetTickCount();
@@ -325,7 +368,38 @@ BOOL FCHttpRequest::ReadBody(HINTERNET request) {
         }
     }
     announce();  // every byte is announced before notification 2
+    bodyHashed_ = hashing && result && bodyHash_.finish(bodyDigest_);
     return result;
+}
+
+void FCHttpRequest::NoteActivity() {
+    ::InterlockedExchange(&lastActivity_, static_cast<LONG>(::GetTickCount()));
+}
+
+bool FCHttpRequest::PromptOpen() const {
+    return ::InterlockedCompareExchange(const_cast<volatile LONG*>(&promptOpen_), 0, 0) != 0;
+}
+
+DWORD FCHttpRequest::LastActivity() const {
+    return static_cast<DWORD>(::InterlockedCompareExchange(const_cast<volatile LONG*>(&lastActivity_), 0, 0));
+}
+
+void FCHttpRequest::MarkStalled() {
+    ::InterlockedExchange(&stalled_, 1);
+}
+
+bool FCHttpRequest::Stalled() const {
+    return ::InterlockedCompareExchange(const_cast<volatile LONG*>(&stalled_), 0, 0) != 0;
+}
+
+bool FCHttpRequest::BodyTooLarge() const {
+    return ::InterlockedCompareExchange(const_cast<volatile LONG*>(&bodyTooLarge_), 0, 0) != 0;
+}
+
+bool FCHttpRequest::BodyDigest(unsigned char (&digest)[Sha256Digest::size]) const {
+    if (!bodyHashed_) return false;
+    for (size_t i = 0; i < Sha256Digest::size; ++i) digest[i] = bodyDigest_[i];
+    return true;
 }
 
 void FCHttpRequest::ReadResponseInfo() {

@@ -22,11 +22,19 @@
 //
 // Redirects are followed here, not by WinINet, whose own following has no
 // limit: at most maxRedirects in a row, then the redirect answer is the response.
+// A redirect from HTTPS to plain HTTP is never followed, whatever the flags say:
+// its answer is the response.
+//
+// What a request checks as it goes, in order: the redirects above; the body's
+// announced and real length against maxBodyBytes; the body's SHA-256 (hashBody),
+// on the transfer thread as the bytes arrive. The manager ends a request that
+// has received nothing for a while (LastActivity, MarkStalled).
 #include <windows.h>
 #include <wininet.h>
 
 #include <string>
 
+#include "base/sha256_hash.h"
 #include "base/unique_any.h"
 #include "diagnostics/diagnostic_log.h"
 #include "http/internet_handle.h"
@@ -77,6 +85,20 @@ public:
     // Since the request was made, for the diagnostic log.
     double ElapsedMs() const { return started_.elapsedMs(); }
 
+    // Tick count of the request's start, or of the last step that brought
+    // something from the server (an answer, a piece of the body).
+    DWORD LastActivity() const;
+    // A proxy or certificate prompt waits for the user: not a silence.
+    bool PromptOpen() const;
+    // The manager found the request silent for too long and is ending it.
+    void MarkStalled();
+    bool Stalled() const;
+    // The body went past maxBodyBytes, or announced a longer one; it was cut off.
+    bool BodyTooLarge() const;
+    // After notification 2, with hashBody: the SHA-256 of every body byte, when
+    // the hash could be computed. False otherwise.
+    bool BodyDigest(unsigned char (&digest)[Sha256Digest::size]) const;
+
     // Parent window of the proxy/certificate prompts (the progress window).
     static void SetDialogParent(HWND window);
 
@@ -92,7 +114,11 @@ private:
     bool FollowRedirects(HINTERNET& request, const std::wstring& headers, bool sent);
     bool OpenRedirected(const std::wstring& url, const wchar_t* verb);
     BOOL ReadBody(HINTERNET request);
-    void ReserveForContentLength(HINTERNET request);
+    // Reserves room for the announced body; false when it is longer than allowed.
+    bool CheckContentLength(HINTERNET request);
+    // The number of bytes the next read asks for; never far past maxBodyBytes.
+    DWORD NextReadSize(HINTERNET request, LONG received);
+    void NoteActivity();
     // Bracket every WinINet call of the request threads; false once StopThreads ran.
     bool BeginCall();
     bool EndCall();
@@ -109,6 +135,14 @@ private:
     inner::CReceiveBuffer buffer_;
     volatile LONG receivedBytes_ = 0;
     volatile LONG callState_ = 0;  // see BeginCall
+    volatile LONG lastActivity_ = 0;  // a tick count (DWORD), see LastActivity
+    volatile LONG stalled_ = 0;
+    volatile LONG promptOpen_ = 0;
+    volatile LONG bodyTooLarge_ = 0;
+    // Transfer thread until notification 2; read-only afterwards.
+    Sha256Hash bodyHash_;
+    bool bodyHashed_ = false;
+    unsigned char bodyDigest_[Sha256Digest::size] = {};
     http::unique_hinternet session_;
     http::unique_hinternet connection_;
     http::unique_hinternet request_;

@@ -21,6 +21,10 @@ struct RequestHeader {
     std::wstring headerText;   // extra header lines, each ending in "\r\n"
     DWORD openFlags = defaultOpenFlags;
     DWORD timeoutMs = 0;       // the request's own time-out; 0 = none
+    // Unless negative, a body that grows past this many bytes (or announces
+    // more) is cut off: the request ends at once, BodyTooLarge() says why.
+    long long maxBodyBytes = -1;
+    bool hashBody = false;     // SHA-256 over the body as it arrives (BodyDigest)
     std::wstring proxyHost;    // when not empty, the request goes through this proxy
     LONG proxyPort = 80;
     std::wstring proxyUser;

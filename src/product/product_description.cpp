@@ -59,6 +59,18 @@ bool packageAmongFiles(const ProductDescription& description, const std::wstring
     return false;
 }
 
+// Decimal digits only, at most 18 of them, so the value always fits.
+bool parseFileSize(const std::wstring& text, long long& size) {
+    if (text.empty() || text.size() > 18) return false;
+    long long value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return false;
+        value = value * 10 + (c - L'0');
+    }
+    size = value;
+    return true;
+}
+
 void appendEntry(ProductDescription& description, const std::wstring& code, const std::wstring& version,
                  const std::wstring& language, bool installUI, bool uninstallUI) {
     ProductEntry entry;
@@ -95,6 +107,8 @@ bool readCurrentRelease(XmlDocument& document, const DescriptionInputs& inputs, 
     std::vector<std::wstring> sources;
     std::vector<std::wstring> locals;
     std::vector<Sha256Digest> digests;
+    std::vector<std::wstring> names;
+    std::vector<long long> sizes;
     document.enterElement();
     while (document.findElement(L"file")) {
         const std::wstring name = document.getElementText();
@@ -114,14 +128,24 @@ bool readCurrentRelease(XmlDocument& document, const DescriptionInputs& inputs, 
             errorText = L"XML error: Wrong SHA-256 digest for the file '" + name + L"'.";
             return false;
         }
+        long long size = -1;
+        const std::wstring sizeText = document.getAttribute(L"size");
+        if (!sizeText.empty() && !parseFileSize(sizeText, size)) {
+            errorText = L"XML error: Wrong size for the file '" + name + L"'.";
+            return false;
+        }
         sources.push_back(inputs.webSource ? combineUrl(releaseFolder, name) : combinePath(releaseFolder, name));
         locals.push_back(local);
         digests.push_back(digest);
+        names.push_back(name);
+        sizes.push_back(size);
     }
     document.leaveElement();
     description.sourceFiles.insert(description.sourceFiles.end(), sources.begin(), sources.end());
     description.localFiles.insert(description.localFiles.end(), locals.begin(), locals.end());
     description.fileDigests.insert(description.fileDigests.end(), digests.begin(), digests.end());
+    description.fileNames.insert(description.fileNames.end(), names.begin(), names.end());
+    description.fileSizes.insert(description.fileSizes.end(), sizes.begin(), sizes.end());
 
     // Only a preferences element after files is seen.
     if (document.findElement(L"preferences")) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "product/ascii_compare.h"
-#include "product/sha256_digest.h"
+#include "base/sha256_digest.h"
 
 class XmlDocument;
 
@@ -30,6 +30,8 @@ struct ProductDescription {
     std::vector<std::wstring> sourceFiles;   // where to fetch each release file
     std::vector<std::wstring> localFiles;    // where to store it, same order and length
     std::vector<Sha256Digest> fileDigests;   // what it must hash to (when present), same order and length
+    std::vector<std::wstring> fileNames;     // the file's name as the description gives it, same order
+    std::vector<long long> fileSizes;        // its size in bytes, or -1 when not given, same order
 };
 
 // The settings and run state the reader selects by.
@@ -46,8 +48,8 @@ struct DescriptionInputs {
 // Reads the parsed document from its start into description. False with
 // errorText set when the file is not usable: no application element, another
 // company's file, a current release without files, an empty file name or one
-// that would leave the download folder, a malformed sha256 attribute, or a
-// package that is not among the release's files.
+// that would leave the download folder, a malformed sha256 or size attribute,
+// or a package that is not among the release's files.
 bool readProductDescription(XmlDocument& document, const DescriptionInputs& inputs, ProductDescription& description,
                             std::wstring& errorText);
 

@@ -27,7 +27,7 @@ AppSettings& appSettings() {
     return settings;
 }
 
-const SettingField settingFields[12] = {
+const SettingField settingFields[13] = {
     {L"windowClassName", IDS_WINDOW_CLASS_NAME, &AppSettings::windowClassName},
     {L"loaderComponentCodes", IDS_LOADER_COMPONENT_CODES, &AppSettings::loaderComponentCodes},
     {L"installationUrl", IDS_INSTALLATION_URL, &AppSettings::installationUrl},
@@ -40,4 +40,5 @@ const SettingField settingFields[12] = {
     {L"windowTitle", IDS_WINDOW_TITLE, &AppSettings::windowTitle},
     {L"version", IDS_VERSION, &AppSettings::version},
     {L"showProgressWindow", IDS_SHOW_PROGRESS_WINDOW, &AppSettings::showProgressWindow},
+    {L"releaseDigest", IDS_RELEASE_DIGEST, &AppSettings::releaseDigest},
 };

@@ -20,6 +20,7 @@ struct AppSettings {
     std::wstring windowTitle;           // 141
     std::wstring version;               // 142
     std::wstring showProgressWindow;    // 143, "false" hides the window
+    std::wstring releaseDigest;         // 144, empty, or the pin of the one release to install
 
     // Derived at start-up.
     std::wstring commandLine;   // argument part of the command line
@@ -44,4 +45,4 @@ struct SettingField {
     UINT id;
     std::wstring AppSettings::*value;
 };
-extern const SettingField settingFields[12];
+extern const SettingField settingFields[13];

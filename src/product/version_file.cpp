@@ -27,3 +27,5 @@ bool loadVersionFile(const std::wstring& path, XmlDocument& document, std::wstri
     }
     return true;
 }
+
+std::wstring versionFileTooLargeText() { return L"The file 'version_info.xml' is larger than 16 MB."; }

@@ -8,3 +8,8 @@
 // failure's text (the run's own wording, the system's reason included) in
 // errorText.
 bool loadVersionFile(const std::wstring& path, XmlDocument& document, std::wstring& errorText);
+
+// version_info.xml is a few kilobytes; a body past this comes from a hostile or
+// broken server and is not worth the memory.
+constexpr long long maxVersionFileBytes = 16LL << 20;
+std::wstring versionFileTooLargeText();

@@ -2,7 +2,7 @@
 // Whole-file questions of the publisher's tool.
 #include <string>
 
-#include "product/sha256_digest.h"
+#include "base/sha256_digest.h"
 
 // An existing file, not a folder.
 bool isFile(const std::wstring& path);

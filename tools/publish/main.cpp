@@ -5,8 +5,14 @@
 // Exit codes: 0 done, 1 refused or problems found, 2 usage.
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
+
+#include "base/file_io.h"
+#include "base/windows_error.h"
+#include "product/settings_ids.h"
+#include "settings_file.h"
 
 #include "command_options.h"
 #include "console.h"
@@ -21,6 +27,7 @@ const wchar_t* const usageLines[] = {
     L"--custom-action-class C] [--deploy] [--show-install-ui true|false] [--version-text T]",
     L"       publish.exe settings --site DIR --version-text T --installation-url URL [--language L] --out FILE",
     L"       publish.exe check --installation-url URL --company C --language L --version-text T",
+    L"       publish.exe check --settings FILE   (the values stamp.exe takes; an option given too wins)",
 };
 
 int usage(const std::wstring& problem) {
@@ -72,19 +79,41 @@ int settings(const CommandOptions& options) {
     return finish(written, report, problems);
 }
 
+// The values a program stamped with that settings file would run with.
+bool readCheckSettings(const std::wstring& path, CheckRequest& request, std::vector<std::wstring>& problems) {
+    std::string bytes;
+    std::map<UINT, std::wstring> values;
+    if (!ReadWholeFile(path, bytes)) {
+        problems.push_back(L"'" + path + L"': cannot be read: " + systemReason(::GetLastError()));
+        return false;
+    }
+    if (!parseSettingsText(bytes, values, problems)) return false;
+    request.installationUrl = values[IDS_INSTALLATION_URL];
+    request.company = values[IDS_COMPANY_NAME];
+    request.language = values[IDS_LANGUAGE];
+    request.versionText = values[IDS_VERSION];
+    request.releaseDigest = values[IDS_RELEASE_DIGEST];
+    return true;
+}
+
 int check(const CommandOptions& options) {
     CheckRequest request;
-    request.installationUrl = options.value(L"--installation-url");
-    request.company = options.value(L"--company");
-    request.language = options.value(L"--language");
-    request.versionText = options.value(L"--version-text");
+    std::vector<std::wstring> problems;
+    if (options.has(L"--settings") && !readCheckSettings(options.value(L"--settings"), request, problems))
+        return finish(false, std::wstring(), problems);
+    const auto take = [&options](const wchar_t* name, std::wstring& value) {
+        if (options.has(name)) value = options.value(name);
+        return !value.empty();
+    };
+    if (!take(L"--installation-url", request.installationUrl) || !take(L"--company", request.company) ||
+        !take(L"--language", request.language) || !take(L"--version-text", request.versionText))
+        return usage(L"check needs --installation-url, --company, --language and --version-text, or --settings");
     const CheckOutcome outcome = checkSite(request);
     for (const std::wstring& problem : outcome.problems) printLine(stdout, L"problem: " + problem);
     if (!outcome.boxText.empty()) {
         printLine(stdout, L"box: " + outcome.boxText);
         return 1;
     }
-    if (outcome.stalled) return 1;
     printLine(stdout, L"ok: a run reaches the installation step (" + counted(outcome.files, L"file", L"files") + L", " +
                           counted(static_cast<unsigned long long>(outcome.bytes), L"byte", L"bytes") + L" checked)");
     return 0;
@@ -117,10 +146,11 @@ int wmain(int argc, wchar_t** argv) {
                  {L"--out", K::Single, true}};
         run = settings;
     } else if (command == L"check") {
-        rules = {{L"--installation-url", K::Single, true},
-                 {L"--company", K::Single, true},
-                 {L"--language", K::Single, true},
-                 {L"--version-text", K::Single, true}};
+        rules = {{L"--installation-url", K::Single, false},
+                 {L"--company", K::Single, false},
+                 {L"--language", K::Single, false},
+                 {L"--version-text", K::Single, false},
+                 {L"--settings", K::Single, false}};
         run = check;
     } else {
         return usage(L"unknown command '" + command + L"'");

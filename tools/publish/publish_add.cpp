@@ -57,12 +57,15 @@ bool copyFiles(const std::wstring& folder, PlannedRelease& plan, std::wstring& p
     for (const SourceFile& file : plan.files) {
         const std::wstring target = sitePath(folder, file.storedName);
         unsigned char digest[Sha256Digest::size];
-        if (!::CopyFileW(file.path.c_str(), target.c_str(), TRUE) || !fileDigest(target, digest)) {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        if (!::CopyFileW(file.path.c_str(), target.c_str(), TRUE) || !fileDigest(target, digest) ||
+            !::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data)) {
             problem = L"file '" + file.path + L"': cannot be copied to the site: " + systemReason(::GetLastError());
             return false;
         }
         ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);  // best effort: a read-only source stays copyable
-        plan.entry.files.push_back({file.storedName, sha256Text(digest)});
+        const long long size = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        plan.entry.files.push_back({file.storedName, sha256Text(digest), size});
     }
     return true;
 }

@@ -13,6 +13,9 @@
 #include "product/ascii_compare.h"
 #include "product/installation_source.h"
 #include "product/names.h"
+#include "product/product_description.h"
+#include "product/release_pin.h"
+#include "product/version_file.h"
 #include "xml/utf8.h"
 #include "xml/xml_document.h"
 
@@ -55,8 +58,39 @@ std::wstring packagePath(const std::wstring& site, const PublishedRelease& relea
     return std::wstring();
 }
 
-const wchar_t* const writtenKeys[] = {L"companyName", L"productName", L"windowTitle", L"productCode",
-                                      L"language",    L"version",     L"installationUrl"};
+// The pin of the release, as the program computes it from the description it
+// reads: through the program's own reader, so both sides list the same release.
+bool releasePin(const std::wstring& descriptionPath, const std::wstring& company, const PublishedRelease& release,
+                const std::wstring& installationUrl, std::wstring& pin, std::vector<std::wstring>& problems) {
+    XmlDocument document;
+    std::wstring error;
+    if (!loadVersionFile(descriptionPath, document, error)) {
+        problems.push_back(descriptionPath + L": " + error);
+        return false;
+    }
+    DescriptionInputs inputs;
+    inputs.companyName = company;
+    inputs.language = release.language;
+    inputs.version = release.version;
+    inputs.productCode = release.productCode;
+    inputs.installationUrl = installationUrl;
+    inputs.downloadFolder = L"C:\\download";  // only the names count here
+    ProductDescription description;
+    if (!readProductDescription(document, inputs, description, error)) {
+        problems.push_back(descriptionPath + L": " + error);
+        return false;
+    }
+    if (!releasePinText(description, pin)) {
+        problems.push_back(descriptionPath + L": version '" + release.version +
+                           L"' gives no size or no sha256 for some of its files, so it cannot be pinned; "
+                           L"publish add records both for a new version");
+        return false;
+    }
+    return true;
+}
+
+const wchar_t* const writtenKeys[] = {L"companyName", L"productName", L"windowTitle",     L"productCode",
+                                      L"language",    L"version",     L"installationUrl", L"releaseDigest"};
 
 // A value goes on one line, and the stamping tool drops blanks around it.
 bool fitsOneLine(const std::wstring& value) {
@@ -115,10 +149,13 @@ bool writeStampSettings(const SettingsRequest& request, std::wstring& report, st
         return false;
     }
 
+    std::wstring pin;
+    if (!releasePin(descriptionPath, site.applicationName, *release, request.installationUrl, pin, problems))
+        return false;
     // The texts exactly as the bootstrapper compares them with the site.
     const std::wstring values[] = {site.applicationName, properties.productName, properties.productName,
                                    release->productCode, release->language,     release->version,
-                                   request.installationUrl};
+                                   request.installationUrl, pin};
     std::map<UINT, std::wstring> table;
     std::wstring text = L"# Stamp settings for version " + release->version + L" (language " + release->language +
                         L") of " + descriptionPath + L", written by publish settings.\r\n";

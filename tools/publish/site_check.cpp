@@ -13,7 +13,8 @@
 #include "product/installation_source.h"
 #include "product/names.h"
 #include "product/product_description.h"
-#include "product/sha256_hash.h"
+#include "product/release_pin.h"
+#include "base/sha256_hash.h"
 #include "product/version_file.h"
 #include "web_fetch.h"
 #include "xml/xml_document.h"
@@ -38,13 +39,7 @@ private:
         outcome_.boxText = text;
         return outcome_;
     }
-    // A server that stops answering: the run shows no box, it waits.
-    void silent(const std::wstring& url) {
-        outcome_.problems.push_back(L"No answer from the server for " +
-                                    std::to_wstring(WebFetcher::idleLimitMs / 1000) + L" s while fetching " + url +
-                                    L"; a user's run would wait until its window is closed.");
-        outcome_.stalled = true;
-    }
+    bool pinned() const { return !request_.releaseDigest.empty(); }
     bool fetchVersionInfo();
     bool readVersionInfo(XmlDocument& document);
     bool fetchRelease(const ProductDescription& description);
@@ -106,6 +101,10 @@ CheckOutcome Check::run() {
         fail(L"ParseXML", L"No products found in 'version_info.xml'. Source url: " + source_.versionInfoLocation);
         return outcome_;
     }
+    if (pinned() && !description.sourceFiles.empty() && !releaseMatchesPin(description, request_.releaseDigest)) {
+        fail(L"ParseXML", pinnedListingMismatchText());
+        return outcome_;
+    }
     if (!fetchRelease(description)) return outcome_;
     if (description.msiFileName.empty())
         fail(L"RunMSI", L"The 'msi' attribute is not defined in the 'version_info.xml' file.");
@@ -131,10 +130,11 @@ bool Check::fetchVersionInfo() {
     std::wstring failure;
     DWORD storeError = 0;
     long long bytes = 0;
-    switch (web_->fetch(source_.versionInfoLocation, file.get(), nullptr, failure, storeError, bytes)) {
+    switch (web_->fetch(source_.versionInfoLocation, file.get(), nullptr, maxVersionFileBytes, failure, storeError,
+                        bytes)) {
         case WebFetcher::Result::Stored: return true;
         case WebFetcher::Result::RequestFailed: fail(L"DownloadVersionInfo", failure); return false;
-        case WebFetcher::Result::Silent: silent(source_.versionInfoLocation); return false;
+        case WebFetcher::Result::TooLarge: fail(L"DownloadVersionInfo", versionFileTooLargeText()); return false;
         case WebFetcher::Result::StoreFailed:
             fail(L"DownloadVersionInfo", textWithCode(L"Failed to create 'version_info.xml' file", storeError));
             return false;
@@ -159,9 +159,8 @@ bool Check::fetchRelease(const ProductDescription& description) {
         return false;
     }
     const size_t failures = outcome_.problems.size();
-    // A run that waits on a silent server never gets to the files after it.
     const size_t count = std::min(description.sourceFiles.size(), description.localFiles.size());
-    for (size_t i = 0; i < count && !outcome_.stalled; ++i) fetchFile(description, i);
+    for (size_t i = 0; i < count; ++i) fetchFile(description, i);
     return outcome_.problems.size() == failures;
 }
 
@@ -186,11 +185,12 @@ void Check::fetchFile(const ProductDescription& description, size_t index) {
         }
         std::wstring failure;
         DWORD storeError = 0;
-        switch (web_->fetch(description.sourceFiles[index], file.get(), checked ? &hash : nullptr, failure,
+        const long long maxBytes = pinned() && index < description.fileSizes.size() ? description.fileSizes[index] : -1;
+        switch (web_->fetch(description.sourceFiles[index], file.get(), checked ? &hash : nullptr, maxBytes, failure,
                             storeError, bytes)) {
             case WebFetcher::Result::Stored: break;
             case WebFetcher::Result::RequestFailed: fail(L"DownloadFile", failure); return;
-            case WebFetcher::Result::Silent: silent(description.sourceFiles[index]); return;
+            case WebFetcher::Result::TooLarge: fail(L"DownloadFile", pinnedFileTooLargeText(name)); return;
             case WebFetcher::Result::StoreFailed:
                 fail(L"DownloadFile", textWithCode(L"Failed to create '" + name + L"' file", storeError));
                 return;
@@ -215,7 +215,8 @@ void Check::fetchFile(const ProductDescription& description, size_t index) {
             bytes = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
     if (checked && !sameDigest(description.fileDigests[index], digest)) {
-        fail(L"DownloadFile", L"The file '" + name + L"' does not match its SHA-256 digest.");
+        fail(L"DownloadFile", pinned() ? pinnedFileMismatchText(name)
+                                       : L"The file '" + name + L"' does not match its SHA-256 digest.");
         return;
     }
     ++outcome_.files;

@@ -10,12 +10,12 @@ struct CheckRequest {
     std::wstring company;
     std::wstring language;
     std::wstring versionText;
+    std::wstring releaseDigest;  // the program's pin, or empty
 };
 
 struct CheckOutcome {
     std::vector<std::wstring> problems;  // one line each, in the order a run meets them
-    std::wstring boxText;                // what the bootstrapper would show; empty when it installs or waits
-    bool stalled = false;                // a server stopped answering: a run would wait, showing nothing
+    std::wstring boxText;                // what the bootstrapper would show; empty when it installs
     size_t files = 0;                    // release files fetched and stored
     long long bytes = 0;
 };

@@ -140,7 +140,8 @@ bool addRelease(XmlDocument& document, const NewRelease& release, std::wstring& 
     line(1, files + L">");
     // The bootstrapper takes a file element's text as written, so a name goes in unescaped.
     for (const ReleaseFile& file : release.files)
-        line(2, L"<file" + attribute(L"sha256", file.sha256) + L">" + file.name + L"</file>");
+        line(2, L"<file" + attribute(L"sha256", file.sha256) + attribute(L"size", std::to_wstring(file.size)) + L">" +
+                    file.name + L"</file>");
     line(1, L"</files>");
     if (!release.showInstallUI.empty())
         line(1, L"<preferences><showInstallUI>" + release.showInstallUI + L"</showInstallUI></preferences>");

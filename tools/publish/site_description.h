@@ -26,6 +26,7 @@ bool readSiteDescription(XmlDocument& document, SiteDescription& site, std::wstr
 struct ReleaseFile {
     std::wstring name;    // as stored on the site (".deploy" included)
     std::wstring sha256;  // 64 hexadecimal digits
+    long long size = 0;   // in bytes
 };
 
 struct NewRelease {

@@ -2,8 +2,8 @@
 
 #include "http/finished_request.h"
 
-WebFetcher::Result WebFetcher::fetch(const std::wstring& url, HANDLE file, Sha256Hash* hash, std::wstring& failure,
-                                     DWORD& storeError, long long& bytes) {
+WebFetcher::Result WebFetcher::fetch(const std::wstring& url, HANDLE file, Sha256Hash* hash, long long maxBytes,
+                                     std::wstring& failure, DWORD& storeError, long long& bytes) {
     file_ = file;
     hash_ = hash;
     stored_ = 0;
@@ -15,24 +15,13 @@ WebFetcher::Result WebFetcher::fetch(const std::wstring& url, HANDLE file, Sha25
     RequestHeader header;
     header.headerText = L"Accept: */*\r\n";
     header.url = url;
+    header.maxBodyBytes = maxBytes;
     requestId_ = AddRequest(header);
-    lastActivity_ = ::GetTickCount();
-    // The bootstrapper waits for a silent server as long as its user does; a
-    // check gives up after a while and says so.
-    const UINT_PTR idleTimer = ::SetTimer(nullptr, 0, 1000, nullptr);
     MSG message;
     while (!done_ && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (message.hwnd == nullptr && message.message == WM_TIMER && message.wParam == idleTimer) {
-            if (::GetTickCount() - lastActivity_ >= idleLimitMs) {
-                DeleteRequest(requestId_);
-                end(Result::Silent);
-            }
-            continue;
-        }
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
-    if (idleTimer != 0) ::KillTimer(nullptr, idleTimer);
     if (!done_) {
         DeleteRequest(requestId_);
         done_ = true;  // nothing that still comes for it is taken
@@ -77,15 +66,13 @@ bool WebFetcher::storeArrived(FCHttpRequest& request) {
 
 void WebFetcher::OnResponseHeaders(FCHttpRequest& request) {
     if (done_ || request.GetId() != requestId_) return;
-    lastActivity_ = ::GetTickCount();
     if (request.GetResponseInfo().statusCode != 0) return;
     DeleteRequest(request.GetId());
-    endWithFailure(L"Can't Connect to server.");
+    endWithFailure(unansweredRequestFailure(request));
 }
 
 void WebFetcher::OnDataReceived(FCHttpRequest& request, int) {
     if (done_ || request.GetId() != requestId_) return;
-    lastActivity_ = ::GetTickCount();
     // Only the body of a good answer is worth keeping; any other is judged at its end.
     if (request.GetResponseInfo().statusCode == 200 && !storeArrived(request)) DeleteRequest(request.GetId());
 }
@@ -94,6 +81,10 @@ void WebFetcher::OnRequestFinished(FCHttpRequest& request) {
     if (done_ || request.GetId() != requestId_) return;
     try {
         if (request.GetResponseInfo().statusCode == 200) {
+            if (request.BodyTooLarge()) {
+                end(Result::TooLarge);
+                return;
+            }
             if (!storeArrived(request)) return;
             if (bodyComplete(request, stored_)) {
                 end(Result::Stored);

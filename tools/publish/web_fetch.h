@@ -11,7 +11,7 @@
 #include <string>
 
 #include "http/http_request_manager.h"
-#include "product/sha256_hash.h"
+#include "base/sha256_hash.h"
 
 class WebFetcher : public FCHttpRequestManager {
 public:
@@ -19,13 +19,14 @@ public:
         Stored,         // the whole body is in the file
         RequestFailed,  // failure holds the bootstrapper's text
         StoreFailed,    // storeError holds the system's error code
-        Silent,         // nothing came for idleLimitMs; a user's run would wait until its window is closed
+        TooLarge,       // the body went past maxBytes
     };
-    static constexpr DWORD idleLimitMs = 60000;
 
-    // hash may be null (nothing to check). bytes: what was written.
-    Result fetch(const std::wstring& url, HANDLE file, Sha256Hash* hash, std::wstring& failure, DWORD& storeError,
-                 long long& bytes);
+    // hash may be null (nothing to check); maxBytes: the longest body allowed,
+    // or -1. bytes: what was written. A silent server ends the fetch by the
+    // manager's rule, as it ends a user's run.
+    Result fetch(const std::wstring& url, HANDLE file, Sha256Hash* hash, long long maxBytes, std::wstring& failure,
+                 DWORD& storeError, long long& bytes);
 
 protected:
     void OnResponseHeaders(FCHttpRequest& request) override;
@@ -39,7 +40,6 @@ private:
 
     int requestId_ = 0;
     bool done_ = true;
-    DWORD lastActivity_ = 0;  // tick count of the last answer or body bytes
     HANDLE file_ = INVALID_HANDLE_VALUE;
     Sha256Hash* hash_ = nullptr;
     std::string chunk_;

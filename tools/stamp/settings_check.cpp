@@ -1,5 +1,6 @@
 #include "settings_check.h"
 
+#include "base/sha256_digest.h"
 #include "product/ascii_compare.h"
 #include "product/installation_source.h"
 #include "product/names.h"
@@ -100,5 +101,9 @@ std::vector<std::wstring> settingProblems(const std::map<UINT, std::wstring>& ta
     add(companyProblem(valueOf(table, IDS_COMPANY_NAME)));
     if (valueOf(table, IDS_VERSION).empty()) add(L"version: the value is empty");
     checkChoice(L"showProgressWindow", valueOf(table, IDS_SHOW_PROGRESS_WINDOW), L"true", L"false", problems);
+    const std::wstring pin = valueOf(table, IDS_RELEASE_DIGEST);
+    Sha256Digest parsed;
+    if (!pin.empty() && !parseSha256Digest(pin, parsed))
+        add(L"releaseDigest: " + quoted(pin) + L" is not 64 hexadecimal digits (the pin that publish settings writes)");
     return problems;
 }

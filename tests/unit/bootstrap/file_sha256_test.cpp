@@ -1,5 +1,5 @@
 // SHA-256 of files through the system's CryptoAPI, against published vectors.
-#include "product/file_sha256.h"
+#include "base/file_sha256.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The sha256 attribute of release files: its syntax and how the reader of
 // version_info.xml takes it.
-#include "product/sha256_digest.h"
+#include "base/sha256_digest.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@ NewRelease release(const wchar_t* language, const wchar_t* version) {
     r.version = version;
     r.productCode = L"{C0DE}";
     r.msi = L"a.msi";
-    r.files = {{L"a.msi", L"00ff"}};
+    r.files = {{L"a.msi", L"00ff", 4096}};
     return r;
 }
 
@@ -39,7 +39,7 @@ TEST(SiteDescription, AddReleaseKeepsTheTextAroundItAndMatchesItsLayout) {
               L"      <version name=\"1\" productCode=\"{OLD}\"/> <!-- kept -->\n"
               L"      <version name=\"2\" productCode=\"{C0DE}\">\n"
               L"         <files msi=\"a.msi\">\n"
-              L"            <file sha256=\"00ff\">a.msi</file>\n"
+              L"            <file sha256=\"00ff\" size=\"4096\">a.msi</file>\n"
               L"         </files>\n"
               L"      </version>\n"
               L"   </product>\n"
@@ -54,7 +54,7 @@ TEST(SiteDescription, AddReleaseKeepsTheTextAroundItAndMatchesItsLayout) {
               L"\t<product language=\"1031\">\r\n"
               L"\t\t<version name=\"2\" productCode=\"{C0DE}\">\r\n"
               L"\t\t\t<files msi=\"a.msi\">\r\n"
-              L"\t\t\t\t<file sha256=\"00ff\">a.msi</file>\r\n"
+              L"\t\t\t\t<file sha256=\"00ff\" size=\"4096\">a.msi</file>\r\n"
               L"\t\t\t</files>\r\n"
               L"\t\t\t<preferences><showInstallUI>false</showInstallUI></preferences>\r\n"
               L"\t\t</version>\r\n"

@@ -3,7 +3,7 @@
 // system folder; SHA-256 there since Windows XP SP3). Callable from any thread.
 #include <windows.h>
 
-#include "product/sha256_digest.h"
+#include "base/sha256_digest.h"
 
 // Reads the file from its start to its end in blocks through the given handle
 // (which needs read access) and gives its digest. False with GetLastError()

@@ -1,8 +1,8 @@
-#include "product/file_sha256.h"
+#include "base/file_sha256.h"
 
 #include <vector>
 
-#include "product/sha256_hash.h"
+#include "base/sha256_hash.h"
 
 namespace {
 

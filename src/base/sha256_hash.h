@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "base/unique_any.h"
-#include "product/sha256_digest.h"
+#include "base/sha256_digest.h"
 
 class Sha256Hash {
 public:

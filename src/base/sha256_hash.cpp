@@ -1,4 +1,4 @@
-#include "product/sha256_hash.h"
+#include "base/sha256_hash.h"
 
 #include <wincrypt.h>
 

@@ -1,4 +1,4 @@
-#include "product/sha256_digest.h"
+#include "base/sha256_digest.h"
 
 namespace {
 
