@@ -78,7 +78,6 @@ void FCHttpRequest::SetDialogParent(HWND window) {
 
 FCHttpRequest::FCHttpRequest(int id, HWND notifyWindow, const RequestHeader& header)
     : id_(id), window_(notifyWindow), header_(header), stopEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-    NoteActivity();
     CrackUrl();
     OpenSession();
     connectThread_.reset(::CreateThread(nullptr, 0, ConnectThread, this, 0, nullptr));
@@ -116,6 +115,7 @@ void FCHttpRequest::OpenSession() {
         session_.reset(::InternetOpenW(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     }
     if (!session_) return;  // later calls fail on the null handle and say so
+    ApplyStallLimit(session_.get());
     // Best effort: a refused option shows later as a proxy-authentication status.
     if (!header_.proxyUser.empty()) {
         ::InternetSetOptionW(session_.get(), INTERNET_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(header_.proxyUser.c_str()),
@@ -126,6 +126,18 @@ void FCHttpRequest::OpenSession() {
                              const_cast<wchar_t*>(header_.proxyPassword.c_str()),
                              static_cast<DWORD>(header_.proxyPassword.size()));
     }
+}
+
+// Every step that waits on the server (connect, send, each receive of the
+// answer and of the body) gives up after the limit.
+// Set on the session and again on each request handle, for WinINet versions
+// that do not hand the session's values down.
+void FCHttpRequest::ApplyStallLimit(HINTERNET handle) {
+    if (handle == nullptr || header_.stallLimitMs == 0) return;
+    DWORD limit = header_.stallLimitMs;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                         INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+        ::InternetSetOptionW(handle, option, &limit, sizeof(limit));  // best effort: a refused option keeps the default
 }
 
 void FCHttpRequest::StartTimeoutTimer() {
@@ -164,6 +176,7 @@ void FCHttpRequest::OpenRequest() {
     header_.openFlags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
     request_.reset(::HttpOpenRequestW(connection_.get(), methodText(header_.method), path_.c_str(), nullptr, nullptr,
                                       nullptr, header_.openFlags, 0));
+    ApplyStallLimit(request_.get());
     threadRequest_ = request_.get();
     transferThread_.reset(::CreateThread(nullptr, 0, TransferThread, this, 0, nullptr));
     if (!transferThread_) {
@@ -264,6 +277,7 @@ bool FCHttpRequest::OpenRedirected(const std::wstring& url, const wchar_t* verb)
                                          flags, 0));
     }
     if (!EndCall() || !request) return false;
+    ApplyStallLimit(request.get());
     connection_ = std::move(connection);
     request_ = std::move(request);
     threadRequest_ = request_.get();
@@ -274,18 +288,15 @@ bool FCHttpRequest::OpenRedirected(const std::wstring& url, const wchar_t* verb)
 bool FCHttpRequest::SendOnce(HINTERNET request, const std::wstring& headers, const std::string& body, bool& retry) {
     retry = false;
     if (!BeginCall()) return false;
+    const DWORD started = ::GetTickCount();
     const BOOL sent = ::HttpSendRequestW(request, headers.empty() ? nullptr : headers.c_str(),
                                          static_cast<DWORD>(headers.size()),
                                          body.empty() ? nullptr : const_cast<char*>(body.data()),
                                          static_cast<DWORD>(body.size()));
     const DWORD error = sent ? ERROR_SUCCESS : ::GetLastError();
-    if (sent) NoteActivity();  // the server answered
-    // Lets the user answer proxy-authentication and certificate prompts; the
-    // time the user takes is not the server's silence.
-    ::InterlockedExchange(&promptOpen_, 1);
+    if (!sent) NoteFailedWait(started, error);
+    // Lets the user answer proxy-authentication and certificate prompts.
     const DWORD answer = ::InternetErrorDlg(dialogParent, request, error, errorDialogFlags, nullptr);
-    NoteActivity();
-    ::InterlockedExchange(&promptOpen_, 0);
     if (!EndCall()) return false;
     retry = answer == ERROR_INTERNET_FORCE_RETRY;
     return sent != FALSE;
@@ -305,17 +316,9 @@ bool FCHttpRequest::CheckContentLength(HINTERNET request) {
     return true;
 }
 
-// Asks only for what has arrived, so that a read returns as soon as the server
-// sends anything (a slow body keeps the request alive) and, under a limit,
-// never takes in much more than one byte past it.
-DWORD FCHttpRequest::NextReadSize(HINTERNET request, LONG received) {
+// Under a limit, never asks for much more than one byte past it.
+DWORD FCHttpRequest::NextReadSize(LONG received) const {
     DWORD size = readChunkSize;
-    DWORD available = 0;
-    if (BeginCall()) {
-        const BOOL known = ::InternetQueryDataAvailable(request, &available, 0, 0);
-        EndCall();
-        if (known && available != 0 && available < size) size = available;
-    }
     if (header_.maxBodyBytes >= 0) {
         const long long room = header_.maxBodyBytes + overLimitProbe - received;
         if (room < static_cast<long long>(size)) size = static_cast<DWORD>(room > 0 ? room : 1);
@@ -341,16 +344,20 @@ BOOL FCHttpRequest::ReadBody(HINTERNET request) {
     BOOL result = FALSE;
     LONG received = 0;
     for (;;) {
-        const DWORD size = NextReadSize(request, received);
+        const DWORD size = NextReadSize(received);
         if (!BeginCall()) break;
         DWORD count = 0;
+        const DWORD started = ::GetTickCount();
         const BOOL read = ::InternetReadFile(request, chunk, size, &count);
-        if (!EndCall() || !read) break;
+        const DWORD error = read ? ERROR_SUCCESS : ::GetLastError();
+        if (!EndCall()) break;
+        // Some WinINet versions end a timed-out read as if the body had ended.
+        if (!read || count == 0) NoteFailedWait(started, error);
+        if (!read || Stalled()) break;
         if (count == 0) {
             result = TRUE;
             break;
         }
-        NoteActivity();
         if (header_.maxBodyBytes >= 0 && received + static_cast<long long>(count) > header_.maxBodyBytes) {
             ::InterlockedExchange(&bodyTooLarge_, 1);
             break;
@@ -362,7 +369,9 @@ BOOL FCHttpRequest::ReadBody(HINTERNET request) {
         ::InterlockedExchangeAdd(&receivedBytes_, static_cast<LONG>(count));
         unannounced += count;
         const DWORD now = ::GetTickCount();
-        if (now - lastAnnounced >= dataNotifyIntervalMs) {
+        // A short read drained what had arrived: the next one may wait, so
+        // what is here is announced now rather than after the wait.
+        if (count < size || now - lastAnnounced >= dataNotifyIntervalMs) {
             announce();
             lastAnnounced = now;
         }
@@ -372,20 +381,14 @@ BOOL FCHttpRequest::ReadBody(HINTERNET request) {
     return result;
 }
 
-void FCHttpRequest::NoteActivity() {
-    ::InterlockedExchange(&lastActivity_, static_cast<LONG>(::GetTickCount()));
-}
-
-bool FCHttpRequest::PromptOpen() const {
-    return ::InterlockedCompareExchange(const_cast<volatile LONG*>(&promptOpen_), 0, 0) != 0;
-}
-
-DWORD FCHttpRequest::LastActivity() const {
-    return static_cast<DWORD>(::InterlockedCompareExchange(const_cast<volatile LONG*>(&lastActivity_), 0, 0));
-}
-
-void FCHttpRequest::MarkStalled() {
-    ::InterlockedExchange(&stalled_, 1);
+// A wait on the server that ended without data: a stall when WinINet says it
+// timed out, or (for versions that give another error, or none) when it
+// lasted about as long as the limit.
+void FCHttpRequest::NoteFailedWait(DWORD started, DWORD error) {
+    const DWORD limit = header_.stallLimitMs;
+    const DWORD waited = ::GetTickCount() - started;
+    if (limit != 0 && (error == ERROR_INTERNET_TIMEOUT || waited + limit / 10 >= limit))
+        ::InterlockedExchange(&stalled_, 1);
 }
 
 bool FCHttpRequest::Stalled() const {

@@ -27,8 +27,8 @@
 //
 // What a request checks as it goes, in order: the redirects above; the body's
 // announced and real length against maxBodyBytes; the body's SHA-256 (hashBody),
-// on the transfer thread as the bytes arrive. The manager ends a request that
-// has received nothing for a while (LastActivity, MarkStalled).
+// on the transfer thread as the bytes arrive. Every wait on the server (connect,
+// send, each receive) ends after stallLimitMs without a byte: Stalled().
 #include <windows.h>
 #include <wininet.h>
 
@@ -85,13 +85,7 @@ public:
     // Since the request was made, for the diagnostic log.
     double ElapsedMs() const { return started_.elapsedMs(); }
 
-    // Tick count of the request's start, or of the last step that brought
-    // something from the server (an answer, a piece of the body).
-    DWORD LastActivity() const;
-    // A proxy or certificate prompt waits for the user: not a silence.
-    bool PromptOpen() const;
-    // The manager found the request silent for too long and is ending it.
-    void MarkStalled();
+    // A step received nothing for the header's stallLimitMs: the request ended.
     bool Stalled() const;
     // The body went past maxBodyBytes, or announced a longer one; it was cut off.
     bool BodyTooLarge() const;
@@ -117,8 +111,9 @@ private:
     // Reserves room for the announced body; false when it is longer than allowed.
     bool CheckContentLength(HINTERNET request);
     // The number of bytes the next read asks for; never far past maxBodyBytes.
-    DWORD NextReadSize(HINTERNET request, LONG received);
-    void NoteActivity();
+    DWORD NextReadSize(LONG received) const;
+    void ApplyStallLimit(HINTERNET handle);
+    void NoteFailedWait(DWORD started, DWORD error);
     // Bracket every WinINet call of the request threads; false once StopThreads ran.
     bool BeginCall();
     bool EndCall();
@@ -135,9 +130,7 @@ private:
     inner::CReceiveBuffer buffer_;
     volatile LONG receivedBytes_ = 0;
     volatile LONG callState_ = 0;  // see BeginCall
-    volatile LONG lastActivity_ = 0;  // a tick count (DWORD), see LastActivity
     volatile LONG stalled_ = 0;
-    volatile LONG promptOpen_ = 0;
     volatile LONG bodyTooLarge_ = 0;
     // Transfer thread until notification 2; read-only afterwards.
     Sha256Hash bodyHash_;

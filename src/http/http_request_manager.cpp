@@ -264,28 +264,9 @@ void FCHttpRequestManager::Sweep() {
             return;
         }
     }
-    EndStalledRequests();
     // A callback that runs a modal loop may still hold a request it deleted.
     if (callbackDepth_ > 0) return;
     while (SweepOnce()) {
-    }
-}
-
-void FCHttpRequestManager::EndStalledRequests() {
-    std::vector<FCHttpRequest*> silent;
-    {
-        inner::FCAutoLock lock(listLock_);
-        const DWORD now = ::GetTickCount();
-        for (FCHttpRequest* request : running_) {
-            if (!request->Stalled() && !request->PromptOpen() && now - request->LastActivity() >= stallLimitMs_)
-                silent.push_back(request);
-        }
-    }
-    // Only this thread destroys requests, so the pointers stay good here.
-    for (FCHttpRequest* request : silent) {
-        request->MarkStalled();
-        logRequestEnd(*request, L"silent for too long, ending");
-        request->StopThreads();
     }
 }
 

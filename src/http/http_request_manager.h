@@ -4,8 +4,7 @@
 //
 // Threads:
 // - The event window belongs to the thread that constructs the manager; every
-//   callback, the sweep (timer 30, which also ends silent requests) and the
-//   time-outs run there. Construct and
+//   callback, the sweep (timer 30) and the time-outs run there. Construct and
 //   destroy the manager on that thread.
 // - AddRequest and DeleteRequest may be called from any thread. The lists and
 //   the id counter are guarded by one critical section, never held while a
@@ -54,10 +53,6 @@ protected:
 
     // Milliseconds that destruction waits for request threads before ending them.
     DWORD shutdownWaitMs_ = 3000;
-    // A request that receives nothing for this long, at any step (connect,
-    // answer, body), is ended: its threads are stopped and it finishes the usual
-    // way, with Stalled() true. One rule for every request of every owner.
-    DWORD stallLimitMs_ = 120000;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -68,7 +63,6 @@ private:
     void OnArmTimers(int id);
     void OnStopDeleted(int id);
     void Sweep();
-    void EndStalledRequests();
     bool SweepOnce();
     bool OnWindowThread() const;
     void StopAndWaitAll();

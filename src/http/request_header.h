@@ -25,6 +25,10 @@ struct RequestHeader {
     // more) is cut off: the request ends at once, BodyTooLarge() says why.
     long long maxBodyBytes = -1;
     bool hashBody = false;     // SHA-256 over the body as it arrives (BodyDigest)
+    // A request that receives nothing for this long, at any step (connect,
+    // answer, body), ends with Stalled(); a server that keeps sending, however
+    // slowly, is never cut off. One rule for every fetch; 0 leaves WinINet's own.
+    DWORD stallLimitMs = 120000;
     std::wstring proxyHost;    // when not empty, the request goes through this proxy
     LONG proxyPort = 80;
     std::wstring proxyUser;
