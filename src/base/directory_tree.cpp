@@ -1,54 +1,11 @@
 #include "base/directory_tree.h"
 
-#include <cwchar>
-
-#include "base/unique_any.h"
-
-namespace {
-
-bool isDotEntry(const wchar_t* name) {
-    return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
-}
-
-// Read-only entries cannot be deleted; clearing the bit first is what a user expects.
-void makeWritable(const std::wstring& path, DWORD attributes) {
-    if (attributes & FILE_ATTRIBUTE_READONLY) {
-        // best effort: the delete that follows reports the failure
-        ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    }
-}
-
-// Removes a junction or symbolic link without touching what it points to.
-bool removeLink(const std::wstring& path, DWORD attributes) {
-    makeWritable(path, attributes);
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ::RemoveDirectoryW(path.c_str()) != FALSE;
-    return ::DeleteFileW(path.c_str()) != FALSE;
-}
-
-bool deleteEntry(const std::wstring& path, DWORD attributes) {
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return removeLink(path, attributes);
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return DeleteDirectoryTree(path);
-    makeWritable(path, attributes);
-    return ::DeleteFileW(path.c_str()) != FALSE;
-}
-
-}  // namespace
+#include "base/directory_tree_walks.h"
+#include "base/file_info_calls.h"
 
 bool DeleteDirectoryTree(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return removeLink(path, attributes);
-
-    WIN32_FIND_DATAW data;
-    {
-        base::unique_find search(::FindFirstFileW((path + L"\\*").c_str(), &data));
-        if (!search) return false;
-        do {
-            if (isDotEntry(data.cFileName)) continue;
-            if (!deleteEntry(path + L"\\" + data.cFileName, data.dwFileAttributes)) return false;
-        } while (::FindNextFileW(search.get(), &data));
-        if (::GetLastError() != ERROR_NO_MORE_FILES) return false;
-    }
-    if (attributes != INVALID_FILE_ATTRIBUTES) makeWritable(path, attributes);
-    return ::RemoveDirectoryW(path.c_str()) != FALSE;
+    // Only handles keep a folder from being swapped for a link mid-walk; systems
+    // before Vista lack the calls and get the walk by path names.
+    if (base::FileInfoCalls::get() != nullptr) return base::tree::deleteByHandles(path);
+    return base::tree::deleteByPaths(path);
 }

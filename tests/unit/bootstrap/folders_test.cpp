@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "base/directory_tree_walks.h"
 #include "product/names.h"
 #include "temp_folder.h"
 
@@ -142,6 +143,104 @@ TEST(DeleteDirectoryTree, NeverEntersAJunctionOrSymbolicLink) {
     EXPECT_EQ(removed, !exists(root));
     EXPECT_EQ(readText(precious + L"\\keep.txt"), "keep");
     removeLeftoverLink(root + L"\\link");
+}
+
+// Both walks run here: Wine has the handle calls, so the walk by path names
+// (Windows 2000 and XP) is called directly.
+using TreeWalk = bool (*)(const std::wstring&);
+class TreeWalkTest : public ::testing::TestWithParam<TreeWalk> {};
+
+INSTANTIATE_TEST_SUITE_P(Walks, TreeWalkTest, ::testing::Values(&base::tree::deleteByHandles, &base::tree::deleteByPaths),
+                         [](const ::testing::TestParamInfo<TreeWalk>& info) {
+                             return info.param == &base::tree::deleteByHandles ? "Handles" : "Paths";
+                         });
+
+TEST_P(TreeWalkTest, DeletesTheTreeButNothingALinkInsideLeadsTo) {
+    // A link deep in a tree of read-only entries is not followed, and the rest of the tree goes.
+    TempFolder temp;
+    const std::wstring outside = temp / L"outside";
+    ASSERT_TRUE(CreateDirectoryChain(outside + L"\\inner"));
+    writeText(outside + L"\\keep.txt", "keep");
+    writeText(outside + L"\\inner\\keep.txt", "inner");
+    const std::wstring root = temp / L"tree";
+    ASSERT_TRUE(CreateDirectoryChain(root + L"\\sub\\deeper"));
+    writeText(root + L"\\top.txt", "x");
+    writeText(root + L"\\sub\\deeper\\locked.txt", "y");
+    ::SetFileAttributesW((root + L"\\sub\\deeper\\locked.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    ::SetFileAttributesW((root + L"\\sub\\deeper").c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::wstring link = root + L"\\sub\\link";
+    ASSERT_TRUE(plantLink(link, outside));
+
+    const bool removed = GetParam()(root);
+
+    EXPECT_EQ(readText(outside + L"\\keep.txt"), "keep");
+    EXPECT_EQ(readText(outside + L"\\inner\\keep.txt"), "inner");
+    // Windows removes the link itself; Wine cannot remove a host link, which alone stays.
+    EXPECT_EQ(removed, !exists(root));
+    EXPECT_EQ(removed, !exists(link));
+    EXPECT_FALSE(exists(root + L"\\top.txt"));
+    EXPECT_FALSE(exists(root + L"\\sub\\deeper"));
+    removeLeftoverLink(link);
+}
+
+TEST_P(TreeWalkTest, ALinkGivenAsTheRootIsNeverEmptied) {
+    // The tree's own root may be a planted link: its target keeps its files.
+    TempFolder temp;
+    const std::wstring outside = temp / L"outside";
+    ASSERT_TRUE(CreateDirectoryChain(outside));
+    writeText(outside + L"\\keep.txt", "keep");
+    const std::wstring link = temp / L"link";
+    ASSERT_TRUE(plantLink(link, outside));
+
+    const bool removed = GetParam()(link);
+
+    EXPECT_EQ(removed, !exists(link));
+    EXPECT_EQ(readText(outside + L"\\keep.txt"), "keep");
+    removeLeftoverLink(link);
+}
+
+TEST_P(TreeWalkTest, AnEntryInUseStaysAloneAndItsErrorIsReported) {
+    // One file that cannot go neither stops the rest nor hides why the delete failed.
+    TempFolder temp;
+    const std::wstring root = temp / L"tree";
+    ASSERT_TRUE(CreateDirectoryChain(root + L"\\a\\b"));
+    ASSERT_TRUE(CreateDirectoryChain(root + L"\\z"));
+    writeText(root + L"\\a\\b\\one.txt", "1");
+    writeText(root + L"\\m.txt", "in use");
+    writeText(root + L"\\z\\two.txt", "2");
+    base::unique_file inUse(::CreateFileW((root + L"\\m.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(inUse);
+
+    EXPECT_FALSE(GetParam()(root));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(exists(root + L"\\a"));
+    EXPECT_FALSE(exists(root + L"\\z"));
+    EXPECT_EQ(readText(root + L"\\m.txt"), "in use");
+
+    inUse.reset();
+    EXPECT_TRUE(GetParam()(root));
+    EXPECT_FALSE(exists(root));
+    EXPECT_FALSE(GetParam()(root));
+    const DWORD missing = ::GetLastError();
+    EXPECT_TRUE(missing == ERROR_FILE_NOT_FOUND || missing == ERROR_PATH_NOT_FOUND) << missing;
+}
+
+TEST(DeleteTreeByHandles, FoldersHeldByTheWalkCannotBeRenamedAway) {
+    // While the walk is inside a folder, neither it nor the root above can be swapped for a link.
+    TempFolder temp;
+    const std::wstring root = temp / L"tree";
+    ASSERT_TRUE(CreateDirectoryChain(root + L"\\sub\\deeper"));
+    {
+        base::unique_file heldRoot = base::tree::openEntry(root, true);
+        base::unique_file heldSub = base::tree::openEntry(root + L"\\sub", true);
+        ASSERT_TRUE(heldRoot && heldSub);
+        EXPECT_FALSE(::MoveFileExW((root + L"\\sub").c_str(), (temp / L"away").c_str(), 0));
+        EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        EXPECT_FALSE(::MoveFileExW(root.c_str(), (temp / L"away").c_str(), 0));
+        EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    }
+    EXPECT_TRUE(::MoveFileExW((root + L"\\sub").c_str(), (temp / L"away").c_str(), 0)) << "released, it moves";
 }
 
 TEST(PurgeOldFolders, DeletesOnlyStampedFoldersOfTheCompanyWithTheirReadOnlyFiles) {
