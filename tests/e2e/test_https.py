@@ -51,13 +51,14 @@ def certificates(tmp_path_factory) -> testca.Certificates:
 class TlsSite:
     """serve.py in its TLS mode over a root folder, with its request log; stopped by its id."""
 
-    def __init__(self, root: Path, cert: Path, key: Path):
+    def __init__(self, root: Path, cert: Path, key: Path, rules=()):
         self.log = root.parent / "requests.jsonl"
         port_file = root.parent / "port"
         port_file.unlink(missing_ok=True)
         self.process = subprocess.Popen(
             ["/usr/bin/python3", str(SERVER), "--root", str(root), "--port-file", str(port_file),
-             "--log", str(self.log), "--tls-cert", str(cert), "--tls-key", str(key)],
+             "--log", str(self.log), "--tls-cert", str(cert), "--tls-key", str(key),
+             *[argument for rule in rules for argument in ("--rule", rule)]],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         poll(lambda: self.process.poll() is not None or (port_file.exists() and port_file.read_text().strip()),
              20, "the server's port")

@@ -115,8 +115,8 @@ std::wstring fullPath(const std::wstring& path) {
     return length != 0 && length < MAX_PATH * 4 ? std::wstring(buffer, length) : path;
 }
 
-// Blocks 7 and 9 hold ids 96-111 and 128-143: every setting lives there.
-const std::vector<WORD> settingBlocks = {7, 9};
+// Blocks 7, 9 and 10 hold ids 96-111, 128-143 and 144-159: every setting lives there.
+const std::vector<WORD> settingBlocks = {7, 9, 10};
 
 // The source's blocks with the given values written over them.
 bool stampedBlocks(const std::wstring& source, const std::map<UINT, std::wstring>& values, Blocks& blocks,

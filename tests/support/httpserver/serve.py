@@ -41,7 +41,7 @@ Routes (query options in brackets):
   /_/redirect    status 302 [status=CODE] with a Location back to the path that
                  was asked for, so a rule makes an endless loop [hops=N&to=P: a
                  chain of N more redirects that ends at P] [absolute=1 Location
-                 as an absolute URL]
+                 as an absolute URL] [location=URL exactly that Location]
   /_/slow        endless body without Content-Length, one chunk per interval
                  [interval=MS, default 100] [chunk=BYTES, default 16]
   /_/hang        reads the request and never answers (until the client leaves)
@@ -371,7 +371,9 @@ class Handler(BaseHTTPRequestHandler):
                     {k: v for k, v in dict(params, hops=str(hops - 1)).items()})
         else:
             target = self.path  # the path asked for: a rule over it loops
-        if params.get("absolute") == "1":
+        if "location" in params:
+            target = params["location"]  # anywhere, another server or scheme included
+        elif params.get("absolute") == "1":
             scheme = "https" if isinstance(self.connection, ssl.SSLSocket) else "http"
             target = "%s://%s%s" % (scheme, self.headers.get("Host", "127.0.0.1"), target)
         self.send_text(status, "redirect\n", [("Location", target)])

@@ -100,7 +100,8 @@ TEST(SettingChecks, ValuesTheProgramAcceptsPass) {
         {IDS_PRIVILEGES, L"USER"}, {IDS_SHOW_PROGRESS_WINDOW, L"False"}, {IDS_LANGUAGE, L"1"},
         {IDS_LANGUAGE, L"65535"}, {IDS_INSTALLATION_URL, L"\\\\server\\share\\addin"},
         {IDS_INSTALLATION_URL, L"release"}, {IDS_INSTALLATION_URL, L"C:\\"},
-        {IDS_COMPANY_NAME, L"Talvoro Software, Inc."},
+        {IDS_COMPANY_NAME, L"Talvoro Software, Inc."}, {IDS_RELEASE_DIGEST, L""},
+        {IDS_RELEASE_DIGEST, L"0123456789ABCDEF0123456789abcdef0123456789abcdef0123456789abcdef"},
         {IDS_LOADER_COMPONENT_CODES, L"{4B6C9D8C-737F-5F9C-E940-16E917592AE1};{4B6C9D8C-737F-5F9C-E940-16E917592AE2};"},
     };
     for (const auto& value : accepted) EXPECT_EQ(problemsWith(value.first, value.second), L"") << value.first;
@@ -130,6 +131,8 @@ TEST(SettingChecks, EachRefusedValueIsOneLineNamingItsSetting) {
         {IDS_LOADER_COMPONENT_CODES, L"{4B6C9D8C-737F-5F9C-E940-16E917592AE1};x"}, {IDS_LOADER_COMPONENT_CODES, L";"},
         {IDS_PRIVILEGES, L"admin"}, {IDS_SHOW_PROGRESS_WINDOW, L"yes"},
         {IDS_INSTALLATION_URL, L"ftp://example.invalid/addin"}, {IDS_INSTALLATION_URL, L"C:\\no\\such\\folder"},
+        {IDS_RELEASE_DIGEST, L"0123"}, {IDS_RELEASE_DIGEST, L" 0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef"},
+        {IDS_RELEASE_DIGEST, L"0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdeg"},
     };
     for (const auto& value : malformed) {
         const std::wstring text = problemsWith(value.first, value.second);
