@@ -9,13 +9,6 @@
 namespace clrhost {
 namespace {
 
-struct msi_handle_traits {
-    using type = MSIHANDLE;
-    static constexpr MSIHANDLE invalid() noexcept { return 0; }
-    static void close(MSIHANDLE handle) noexcept { ::MsiCloseHandle(handle); }
-};
-using unique_msihandle = base::unique_any<msi_handle_traits>;
-
 // What the installer writes into its own log when the run has a diagnostic
 // log: everything, as msiexec's "/l*v" does.
 constexpr DWORD verboseLogMode = INSTALLLOGMODE_FATALEXIT | INSTALLLOGMODE_ERROR | INSTALLLOGMODE_WARNING |
@@ -119,7 +112,7 @@ bool RunInstallerAction(CBootstrapper& pipeline, const InstallerRun& run) {
         if (handlerSet) ::MsiSetExternalUIRecord(nullptr, 0, nullptr, nullptr);
         if (!installerLog.empty()) ::MsiEnableLogW(0, nullptr, 0);  // the next run gets a log of its own
     });
-    unique_msihandle handle;
+    base::unique_msihandle handle;
     const UINT opened =
         removal ? logged(L"MsiOpenProductW", run.target, ::MsiOpenProductW(run.target.c_str(), handle.put()))
                 : logged(L"MsiOpenPackageW", run.target, ::MsiOpenPackageW(run.target.c_str(), handle.put()));
