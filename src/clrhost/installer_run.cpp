@@ -66,7 +66,8 @@ bool ApplyPropertyText(MSIHANDLE handle, const std::wstring& propertyText, std::
         if (equal == std::wstring::npos || equal == 0) continue;
         const std::wstring name = token.substr(0, equal);
         const std::wstring value = token.substr(equal + 1);
-        const UINT status = logged(L"MsiSetPropertyW", token, ::MsiSetPropertyW(handle, name.c_str(), value.c_str()));
+        // By name only: the module hands back licence keys and passwords here.
+        const UINT status = logged(L"MsiSetPropertyW", name, ::MsiSetPropertyW(handle, name.c_str(), value.c_str()));
         if (status != ERROR_SUCCESS) {
             errorText = installerErrorText(L"Failed to modify msi properties: " + token, status);
             return false;
