@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <oleauto.h>
 #include <wincrypt.h>
+#include <msi.h>
 
 #include <utility>
 
@@ -79,6 +80,7 @@ inline void freeBstr(BSTR s) { ::SysFreeString(s); }
 inline void destroySafeArray(SAFEARRAY* a) { ::SafeArrayDestroy(a); }
 inline void releaseCryptProvider(HCRYPTPROV p) { ::CryptReleaseContext(p, 0); }
 inline void destroyCryptHash(HCRYPTHASH h) { ::CryptDestroyHash(h); }
+inline void closeMsiHandle(MSIHANDLE h) { ::MsiCloseHandle(h); }
 }  // namespace detail
 
 // NULL-invalid kernel handles (threads, processes, events, tokens).
@@ -113,6 +115,9 @@ using unique_safearray = unique_any<simple_traits<SAFEARRAY*, nullptr, detail::d
 // CryptoAPI providers and hash objects (both are ULONG_PTR; the traits keep them apart).
 using unique_crypt_provider = unique_any<simple_traits<HCRYPTPROV, 0, detail::releaseCryptProvider>>;
 using unique_crypt_hash = unique_any<simple_traits<HCRYPTHASH, 0, detail::destroyCryptHash>>;
+
+// Windows Installer handles: databases, views, records, packages and products.
+using unique_msihandle = unique_any<simple_traits<MSIHANDLE, 0, detail::closeMsiHandle>>;
 
 // One counted reference to a COM interface.
 template <typename Interface>

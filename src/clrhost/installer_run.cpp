@@ -9,13 +9,6 @@
 namespace clrhost {
 namespace {
 
-struct msi_handle_traits {
-    using type = MSIHANDLE;
-    static constexpr MSIHANDLE invalid() noexcept { return 0; }
-    static void close(MSIHANDLE handle) noexcept { ::MsiCloseHandle(handle); }
-};
-using unique_msihandle = base::unique_any<msi_handle_traits>;
-
 // What the installer writes into its own log when the run has a diagnostic
 // log: everything, as msiexec's "/l*v" does.
 constexpr DWORD verboseLogMode = INSTALLLOGMODE_FATALEXIT | INSTALLLOGMODE_ERROR | INSTALLLOGMODE_WARNING |
@@ -73,7 +66,8 @@ bool ApplyPropertyText(MSIHANDLE handle, const std::wstring& propertyText, std::
         if (equal == std::wstring::npos || equal == 0) continue;
         const std::wstring name = token.substr(0, equal);
         const std::wstring value = token.substr(equal + 1);
-        const UINT status = logged(L"MsiSetPropertyW", token, ::MsiSetPropertyW(handle, name.c_str(), value.c_str()));
+        // By name only: the module hands back licence keys and passwords here.
+        const UINT status = logged(L"MsiSetPropertyW", name, ::MsiSetPropertyW(handle, name.c_str(), value.c_str()));
         if (status != ERROR_SUCCESS) {
             errorText = installerErrorText(L"Failed to modify msi properties: " + token, status);
             return false;
@@ -119,7 +113,7 @@ bool RunInstallerAction(CBootstrapper& pipeline, const InstallerRun& run) {
         if (handlerSet) ::MsiSetExternalUIRecord(nullptr, 0, nullptr, nullptr);
         if (!installerLog.empty()) ::MsiEnableLogW(0, nullptr, 0);  // the next run gets a log of its own
     });
-    unique_msihandle handle;
+    base::unique_msihandle handle;
     const UINT opened =
         removal ? logged(L"MsiOpenProductW", run.target, ::MsiOpenProductW(run.target.c_str(), handle.put()))
                 : logged(L"MsiOpenPackageW", run.target, ::MsiOpenPackageW(run.target.c_str(), handle.put()));

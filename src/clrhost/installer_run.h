@@ -37,8 +37,9 @@ bool RunInstallerAction(CBootstrapper& pipeline, const InstallerRun& run);
 bool judgeInstallerAction(UINT status, InstallerDirection direction, bool uiShown, std::wstring& errorText);
 
 // Sets each NAME=VALUE token of propertyText on the handle (tokens without "="
-// or with an empty name are skipped; the first "=" splits). False at the first
-// failure, with its text naming the token.
+// or with an empty name are skipped; the first "=" splits). The diagnostic log
+// names each property, never its value. False at the first failure, with its
+// text naming the token.
 bool ApplyPropertyText(MSIHANDLE handle, const std::wstring& propertyText, std::wstring& errorText);
 
 // The record-based external UI handler; context is the pipeline object. Hands

@@ -2,17 +2,24 @@
 // product, install the downloaded package, update the loader manifests and start
 // again the hosts the user had to close. Runs on the pipeline's worker thread.
 //
+// A listed product counts as a release of the product only when it is of the
+// downloaded package's family (product_family.h); any other stays installed.
+//
 // Without a managed custom-action module the Windows Installer is driven through
 // msiexec.exe. A release that names a module has the module set up first; the
 // installer is then driven through its function interface with the module
 // taking part before each removal and before and after the installation.
 #include "install/installation.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "bootstrap/bootstrapper.h"
 #include "clrhost/managed_installation.h"
 #include "clrhost/pipeline_steps.h"
 #include "install/loader_folders.h"
 #include "install/msiexec.h"
+#include "install/product_family.h"
 #include "install/product_state.h"
 #include "install/running_hosts.h"
 #include "product/combine.h"
@@ -27,20 +34,42 @@ public:
 
     bool run() {
         p_.restartApplications = false;
-        checkRunningHosts(findPreviousVersion());
-        if (startModule() && removeEarlierReleases() && install()) restartHosts();
+        if (findEarlierReleases()) {
+            checkRunningHosts(findPreviousVersion());
+            if (startModule() && removeEarlierReleases() && install()) restartHosts();
+        }
         clrhost::ReleaseActionModule(p_);  // always: Dispose, domain unloaded, runtime released
         return result_;
     }
 
 private:
-    // Step 2: some release of the product is installed.
-    bool findPreviousVersion() const {
+    // The listed products that are installed and of the package's family, decided
+    // once, before anything is removed. The package is read only when a listed
+    // product is installed: otherwise there is nothing to tell apart. False when
+    // it cannot be read.
+    bool findEarlierReleases() {
+        PackageFamily family;
+        bool familyRead = false;
         for (const ProductEntry& entry : p_.products) {
-            if (IsProductInstalled(entry.productCode)) return true;
+            if (!IsProductInstalled(entry.productCode)) continue;
+            if (!familyRead && !ReadPackageFamily(p_.downloadFolder, p_.msiFileName, family, p_.errorText))
+                return fail();
+            familyRead = true;
+            if (IsOfPackageFamily(family, entry.productCode)) {
+                earlierReleases_.push_back(entry.productCode);
+            } else {
+                LogForeignProduct(family, entry.productCode);
+            }
         }
-        return false;
+        return true;
     }
+
+    bool isEarlierRelease(const std::wstring& productCode) const {
+        return std::find(earlierReleases_.begin(), earlierReleases_.end(), productCode) != earlierReleases_.end();
+    }
+
+    // Step 2: some release of the product is installed.
+    bool findPreviousVersion() const { return !earlierReleases_.empty(); }
 
     // Step 3: may block until the user has closed the running hosts.
     void checkRunningHosts(bool previousVersionFound) {
@@ -68,14 +97,15 @@ private:
         return true;
     }
 
-    // Step 5: every installed entry, in list order; the first failure stops the run.
+    // Step 5: every installed release of the family, in list order; the first
+    // failure stops the run.
     bool removeEarlierReleases() {
         RemovalRights rights;
         rights.processElevated = p_.processElevated != 0;
         rights.laterThanVersion5 = p_.laterThanVersion5;
         rights.privileges = settings_.privileges;
         for (const ProductEntry& entry : p_.products) {
-            if (!IsProductInstalled(entry.productCode)) continue;
+            if (!isEarlierRelease(entry.productCode) || !IsProductInstalled(entry.productCode)) continue;
             if (!MayRemoveProduct(rights, entry.productCode)) return fail(removalForbiddenText);
             const bool removed =
                 moduleless_ ? removeWithMsiexec(entry) : clrhost::RemoveWithModule(p_, entry.productCode);
@@ -143,6 +173,7 @@ private:
     CBootstrapper& p_;
     const AppSettings& settings_;
     HostPaths hostPaths_;
+    std::vector<std::wstring> earlierReleases_;  // product codes as listed
     bool moduleless_ = true;
     bool result_ = true;
 };

@@ -105,7 +105,9 @@ def test_a_url_with_a_user_and_password_is_logged_without_them(scenario, release
 
 
 def test_a_managed_installation_logs_its_copies_module_calls_and_installer_calls(scenario, tmp_path):
-    Standin(scenario)
+    # What the module hands back may be licence keys or passwords: the log names the properties only.
+    Standin(scenario, ["DoBeforeUninstall.text=REMOVE=ALL PASSWORD=hunter2",
+                       "DoBeforeInstall.text=LICENSEKEY=K3Y-s3cret"])
     preinstall(scenario, "2.1.0")
     release = publish_release(scenario.session, tmp_path / "rel")
     log_path = scenario.run_dir / "managed.log"
@@ -125,6 +127,14 @@ def test_a_managed_installation_logs_its_copies_module_calls_and_installer_calls
         assert f"msi.dll MsiEnableLogW({windows_path(installer_log)}) = 0" in log
         assert installer_log.stat().st_size > 0
     assert log[-2:] == ["outcome: success", "end"]
+
+    properties = [e for e in log if e.startswith("msi.dll MsiSetPropertyW(")]
+    assert properties == ["msi.dll MsiSetPropertyW(CLIENTUILEVEL=0) = 0",
+                          "msi.dll MsiSetPropertyW(UPGRADINGPRODUCTCODE={B2F6E1D3-8C4A-4D9F-AE2B-3C4D5E6F7081}) = 0",
+                          "msi.dll MsiSetPropertyW(REMOVE) = 0", "msi.dll MsiSetPropertyW(PASSWORD) = 0",
+                          "msi.dll MsiSetPropertyW(CLIENTUILEVEL=0) = 0", "msi.dll MsiSetPropertyW(LICENSEKEY) = 0"]
+    text = log_path.read_text(encoding="utf-8")
+    assert "hunter2" not in text and "K3Y-s3cret" not in text, text
 
 
 def test_an_installation_the_installer_reports_itself_is_not_logged_as_a_success(scenario, release_root, request):

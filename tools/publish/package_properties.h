@@ -1,14 +1,8 @@
 #pragma once
-// What a Windows Installer package says about itself in its Property table.
+// The publisher's view of a package: the five properties a release needs.
 #include <string>
 
-struct PackageProperties {
-    std::wstring productCode;
-    std::wstring productVersion;
-    std::wstring productLanguage;
-    std::wstring productName;
-    std::wstring manufacturer;
-};
+#include "product/package_properties.h"
 
 // Opens the package read-only. False with error (one line naming the package)
 // when it cannot be opened as a package or lacks one of the five properties.

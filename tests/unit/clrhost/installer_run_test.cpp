@@ -2,10 +2,13 @@
 
 #include <msi.h>
 
+#include "base/file_io.h"
+#include "base/unique_any.h"
 #include "bootstrap/bootstrapper.h"
 #include "clrhost/installer_messages.h"
 #include "clrhost/managed_installation.h"
 #include "clrhost/pipeline_steps.h"
+#include "diagnostics/diagnostic_log.h"
 #include "standin_fixture.h"
 
 using namespace clrhost;
@@ -87,6 +90,32 @@ TEST(ApplyPropertyText, SetsNamedTokensOnly) {
 
     EXPECT_FALSE(ApplyPropertyText(0, L"A=1", error));
     EXPECT_EQ(L"Failed to modify msi properties: A=1 (HRESULT = 0x80070006).", error);
+}
+
+// The diagnostic log names each property the module hands back, never its value (licence keys, passwords).
+TEST(ApplyPropertyText, LogsNamesWithoutValues) {
+    wchar_t folder[MAX_PATH];
+    ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, folder));
+    const std::wstring logPath = std::wstring(folder) + L"installer_run_test.log";
+    ::DeleteFileW(logPath.c_str());
+    ::MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+    base::unique_msihandle package;
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::MsiOpenPackageW((packagesFolder() + L"\\talvoro-addin-2.2.15.msi").c_str(), package.put()));
+
+    ASSERT_TRUE(diagnostics::openLog(logPath));
+    std::wstring error;
+    const bool applied = ApplyPropertyText(package.get(), L"LICENSEKEY=K3Y-s3cret PASSWORD=hunter2=x", error);
+    diagnostics::closeLog();
+    std::string log;
+    const bool read = ReadWholeFile(logPath, log);
+    ::DeleteFileW(logPath.c_str());
+    ASSERT_TRUE(applied) << utf8(error);
+    ASSERT_TRUE(read);
+    EXPECT_NE(std::string::npos, log.find("msi.dll MsiSetPropertyW(LICENSEKEY) = 0")) << log;
+    EXPECT_NE(std::string::npos, log.find("msi.dll MsiSetPropertyW(PASSWORD) = 0")) << log;
+    EXPECT_EQ(std::string::npos, log.find("K3Y-s3cret")) << log;
+    EXPECT_EQ(std::string::npos, log.find("hunter2")) << log;
 }
 
 // A real package is installed and removed; the module sees the installer's messages and properties.

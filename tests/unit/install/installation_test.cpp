@@ -86,3 +86,18 @@ TEST_F(InstallationTest, AnInstalledPackageWithoutAnyInstalledLoaderFailsWithout
     EXPECT_TRUE(IsProductInstalled(currentRelease));
     EXPECT_EQ(pipeline_.manifestFolder, L"");
 }
+
+TEST_F(InstallationTest, APackageThatCannotBeReadEndsTheRunBeforeAnyRemoval) {
+    std::wstring text;
+    ASSERT_TRUE(RunMsiexec(L"/i \"" + packagePath(L"talvoro-addin-2.1.0") + L"\" /quiet", false, text)) << text;
+    TempFolder folder;
+    writeFile(folder / L"talvoro-addin-2.2.15.msi", "not a package");
+    pipeline_.downloadFolder = folder.path();
+    pipeline_.processElevated = 1;
+    pipeline_.laterThanVersion5 = true;
+    EXPECT_FALSE(RunInstallation(pipeline_));
+    EXPECT_EQ(pipeline_.errorText.rfind(L"Failed to read the package 'talvoro-addin-2.2.15.msi'. Error: ", 0), 0u)
+        << pipeline_.errorText;
+    EXPECT_TRUE(IsProductInstalled(olderRelease));
+    EXPECT_FALSE(IsProductInstalled(currentRelease));
+}
