@@ -1,6 +1,5 @@
 #include "app/window_texts.h"
 
-#include <cstdlib>
 #include <cwchar>
 
 std::wstring sizeText(uint32_t bytes) {
@@ -12,10 +11,8 @@ std::wstring sizeText(uint32_t bytes) {
         value /= 1000.0;
         ++unit;
     }
-    // Round to two decimals the way printing does, so the text and the value agree.
-    wchar_t rounded[64];
-    std::swprintf(rounded, 64, L"%.2f", value);
-    value = std::wcstod(rounded, nullptr);
+    // Printing rounds to two decimals; reading the text back and printing it
+    // again gave the same digits, and pulled a whole number parser into the program.
     wchar_t buffer[64];
     std::swprintf(buffer, 64, L"%.2f%ls", value, units[unit]);
     return buffer;

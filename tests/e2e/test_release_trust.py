@@ -24,10 +24,14 @@ NOT_THE_RELEASE = ("The files listed in 'version_info.xml' are not the release t
                    "Task name: ParseXML.")
 
 
-def run_to_end(scenario, program, timeout=180) -> tuple[int, list[str]]:
+def run_to_end(scenario, program, box: str | None = None, timeout=180) -> tuple[int, list[str]]:
+    """Runs the program to its end; box: the failure box to wait for (the watcher logs a box after its click)."""
     watcher = scenario.watch(track=[WINDOW_CLASS])
     try:
-        code = scenario.start(program).wait(timeout)
+        process = scenario.start(program)
+        if box is not None:
+            watcher.wait_dialog(text=box, timeout=timeout)
+        code = process.wait(timeout)
         return code, pipeline_boxes(watcher)
     finally:
         watcher.process.stop()
@@ -55,8 +59,8 @@ def test_a_pinned_program_installs_its_release_and_refuses_changed_bytes_or_a_su
     # Same size, one byte changed on the server: refused once it is in, before anything is removed.
     stored = site / PACKAGE_PATH
     stored.write_bytes(one_byte_changed(stored.read_bytes()))
-    assert run_to_end(scenario, program) == (
-        0, [f"The file '{PACKAGE}' does not match the release this program was made for. Task name: DownloadFile."])
+    changed = f"The file '{PACKAGE}' does not match the release this program was made for. Task name: DownloadFile."
+    assert run_to_end(scenario, program, changed) == (0, [changed])
     assert installed_version(scenario, PRODUCT_CODE) == "2.2.15", "nothing removed"
 
     # Another package, with its digest and size written into the description: refused before any file is fetched.
@@ -67,7 +71,7 @@ def test_a_pinned_program_installs_its_release_and_refuses_changed_bytes_or_a_su
                                   f'<file sha256="{sha256(other)}" size="{len(other)}">{PACKAGE}',
                                   description.read_text(encoding="utf-8")), encoding="utf-8")
     before = len(server.paths())
-    assert run_to_end(scenario, program) == (0, [NOT_THE_RELEASE])
+    assert run_to_end(scenario, program, NOT_THE_RELEASE) == (0, [NOT_THE_RELEASE])
     assert server.paths()[before:] == ["/addin/version_info.xml"]
     assert installed_version(scenario, PRODUCT_CODE) == "2.2.15"
     assert installed_version(scenario, package(scenario, OLDEST).product_code) is None, "the substitute never ran"
@@ -82,9 +86,8 @@ def test_an_endless_package_body_is_cut_off_just_past_its_pinned_size(scenario, 
     _, _, program = pinned_site(scenario, tmp_path, request,
                                 rules=[f"/addin/{PACKAGE_PATH}=bytes/3000000000?nolength=1"])
     started = time.monotonic()
-    code, boxes = run_to_end(scenario, program, timeout=120)
-    assert (code, boxes) == (
-        0, [f"The file '{PACKAGE}' is larger than the release this program was made for. Task name: DownloadFile."])
+    too_large = f"The file '{PACKAGE}' is larger than the release this program was made for. Task name: DownloadFile."
+    assert run_to_end(scenario, program, too_large, timeout=120) == (0, [too_large])
     assert time.monotonic() - started < 60, "a few megabytes, not gigabytes"
     assert installed_version(scenario, package(scenario, OLDER).product_code) == "2.1.0", "nothing removed"
     assert download_folders(scenario) == []
@@ -100,27 +103,16 @@ def test_an_https_site_that_redirects_to_plain_http_is_refused_and_no_plain_requ
                    rules=[f"/addin/version_info.xml={downgrade}"])
     request.addfinalizer(site.stop)
     assert site.url.startswith(f"https://{HOST}:")
-    watcher = scenario.watch(track=[WINDOW_CLASS])
-    try:
-        code = scenario.start_bootstrapper({"installationUrl": site.url}).wait(60)
-    finally:
-        watcher.process.stop()
-    assert code == 0
-    assert pipeline_boxes(watcher) == [
-        f"Download error, status code: 302, url: {site.url}version_info.xml. Task name: DownloadVersionInfo."]
+    refused = f"Download error, status code: 302, url: {site.url}version_info.xml. Task name: DownloadVersionInfo."
+    assert run_to_end(scenario, scenario.stamp({"installationUrl": site.url}), refused, timeout=60) == (0, [refused])
     assert plain.paths() == [], "nothing went out in plain text"
 
 
 def test_a_server_that_accepts_and_never_answers_ends_the_run_with_one_box(scenario, silent_source):
-    watcher = scenario.watch(track=[WINDOW_CLASS])
+    program = scenario.stamp({"installationUrl": silent_source})
+    stalled = (f"Download error, the server stopped sending, url: {silent_source}version_info.xml. "
+               "Task name: DownloadVersionInfo.")
     started = time.monotonic()
-    try:
-        code = scenario.start_bootstrapper({"installationUrl": silent_source}).wait(200)
-    finally:
-        watcher.process.stop()
-    print("silent server: box after %.0f s" % (time.monotonic() - started))
-    assert code == 0
-    assert pipeline_boxes(watcher) == [
-        f"Download error, the server stopped sending, url: {silent_source}version_info.xml. "
-        "Task name: DownloadVersionInfo."]
-    assert 115 < time.monotonic() - started < 180
+    assert run_to_end(scenario, program, stalled, timeout=200) == (0, [stalled])
+    print("silent server: ended after %.0f s" % (time.monotonic() - started))
+    assert 115 < time.monotonic() - started < 180, "ended by the 120 s rule, not sooner or much later"
