@@ -14,17 +14,10 @@ std::wstring loadStringResource(HINSTANCE module, UINT id) {
 }
 
 void loadStringSettings(HINSTANCE module, AppSettings& s) {
-    s.loaderComponentCodes = loadStringResource(module, IDS_LOADER_COMPONENT_CODES);
-    s.installationUrl = loadStringResource(module, IDS_INSTALLATION_URL);
-    s.language = loadStringResource(module, IDS_LANGUAGE);
-    s.privileges = loadStringResource(module, IDS_PRIVILEGES);
-    s.productName = loadStringResource(module, IDS_PRODUCT_NAME);
-    s.productCode = loadStringResource(module, IDS_PRODUCT_CODE);
-    s.companyName = loadStringResource(module, IDS_COMPANY_NAME);
-    s.hostApplication = loadStringResource(module, IDS_HOST_APPLICATION);
-    s.windowTitle = loadStringResource(module, IDS_WINDOW_TITLE);
-    s.version = loadStringResource(module, IDS_VERSION);
-    s.showProgressWindow = loadStringResource(module, IDS_SHOW_PROGRESS_WINDOW);
+    // Every setting but the window class name, whose rules are its own.
+    for (const SettingField& field : settingFields) {
+        if (field.id != IDS_WINDOW_CLASS_NAME) s.*field.value = loadStringResource(module, field.id);
+    }
 }
 
 void loadWindowClassName(HINSTANCE module, AppSettings& s) {

@@ -11,7 +11,7 @@ import time
 from harness import windows_path
 from test_https import HOST, TlsSite, certificates, trust
 from test_install_support import (CURRENT, OLDER, OLDEST, PRODUCT_CODE, WINDOW_CLASS, install_package,
-                                  installed_version, package, pipeline_boxes)
+                                  installed_version, package)
 from test_pipeline_support import download_folders, start_server
 from test_pipeline_sha256 import one_byte_changed, sha256
 from test_publish import VERSION, publish, sample_site, stamp_for_site
@@ -32,7 +32,8 @@ def run_to_end(scenario, program, box: str | None = None, timeout=180) -> tuple[
         if box is not None:
             watcher.wait_dialog(text=box, timeout=timeout)
         code = process.wait(timeout)
-        return code, pipeline_boxes(watcher)
+        # Whatever its caption (publish settings names the package's product).
+        return code, [d["text"] for d in watcher.dialogs() if "Task name: " in d["text"]]
     finally:
         watcher.process.stop()
 
@@ -96,7 +97,9 @@ def test_an_endless_package_body_is_cut_off_just_past_its_pinned_size(scenario, 
 def test_an_https_site_that_redirects_to_plain_http_is_refused_and_no_plain_request_is_made(
         scenario, certificates, tmp_path, request):
     trust(scenario, certificates.ca)
-    plain = start_server(request, tmp_path / "plain")
+    # Each server keeps its port file and request log beside its root: two folders apart.
+    (tmp_path / "plain" / "www").mkdir(parents=True)
+    plain = start_server(request, tmp_path / "plain" / "www")
     (tmp_path / "www").mkdir()
     downgrade = f"redirect?location={plain.url}/addin/version_info.xml"
     site = TlsSite(tmp_path / "www", certificates.server_cert, certificates.server_key,
