@@ -211,11 +211,15 @@ struct PipelineSteps {
             if (!prepareTarget(p, target, pause)) return pause;
             const size_t index = p.fileIndex;
             // A body that does not hash as it must is refused before it is written.
-            if (index < p.fileDigests.size() && p.fileDigests[index].present &&
-                !(p.downloadDigest.present && sameDigest(p.fileDigests[index], p.downloadDigest.bytes))) {
-                std::string().swap(p.downloadData);
-                p.Fail(mismatchText(baseName(target)));
-                return true;
+            if (index < p.fileDigests.size() && p.fileDigests[index].present) {
+                const bool hashed = p.downloadDigest.present;
+                if (!hashed || !sameDigest(p.fileDigests[index], p.downloadDigest.bytes)) {
+                    std::string().swap(p.downloadData);
+                    p.Fail(hashed ? mismatchText(baseName(target))
+                                  : textWithCode(L"Failed to compute the SHA-256 digest of the file '" +
+                                                     baseName(target) + L"'", 0));
+                    return true;
+                }
             }
             const bool written =
                 WriteWholeFile(p.downloadData.data(), static_cast<DWORD>(p.downloadData.size()), target);
