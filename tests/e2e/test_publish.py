@@ -132,11 +132,16 @@ def test_check_names_each_planted_fault_with_the_box_a_run_would_show(scenario, 
         assert f"problem: {text}" in lines, (url, lines)
         assert lines[-1] == f"box: {text} Task name: {task}.", (url, lines)
 
-    # The box is the one the bootstrapper itself shows for that site.
+    # The box is the one the bootstrapper itself shows for that site; a program made
+    # with publish settings carries the release's pin, and check reads it from the same file.
+    program = stamp_for_site(scenario, clean, changed)
+    pinned = "The file 'talvoro-addin-2.2.15.msi' does not match the release this program was made for."
+    code, lines = publish(scenario, "check", "--settings", scenario.run_dir / "publish-settings.txt")
+    assert code == 1 and lines[-1] == f"box: {pinned} Task name: DownloadFile.", lines
     watcher = scenario.watch(track=[WINDOW_CLASS])
-    assert scenario.start(stamp_for_site(scenario, clean, changed)).wait(120) == 0
+    assert scenario.start(program).wait(120) == 0
     assert [(d["caption"], d["text"]) for d in watcher.dialogs()] == [
-        ("Talvoro Sample Add-in", f"{faults[2][2]} Task name: DownloadFile.")]
+        ("Talvoro Sample Add-in", f"{pinned} Task name: DownloadFile.")]
 
 
 def test_check_passes_a_clean_site_over_https_that_the_prefix_trusts(scenario, certificates, tmp_path, request):
