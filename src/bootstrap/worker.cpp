@@ -184,6 +184,14 @@ struct PipelineSteps {
         // The copy's completion step moves fileIndex on; the check that follows
         // still runs before the next task does.
         const size_t index = p.fileIndex;
+        // A file larger than its pinned size is not worth copying (a share's file can be any size).
+        WIN32_FILE_ATTRIBUTE_DATA source = {};
+        if (pinned() && index < p.fileSizes.size() &&
+            ::GetFileAttributesExW(p.sourceFiles[index].c_str(), GetFileExInfoStandard, &source) &&
+            ((static_cast<long long>(source.nFileSizeHigh) << 32) | source.nFileSizeLow) > p.fileSizes[index]) {
+            p.Fail(pinnedFileTooLargeText(fileName(p, index)));
+            return true;
+        }
         if (!copy(p, p.sourceFiles[index], target)) {
             p.Fail(textWithCode(L"Failed to copy '" + baseName(target) + L"' file", ::GetLastError()));
             return true;

@@ -119,3 +119,14 @@ def test_a_server_that_accepts_and_never_answers_ends_the_run_with_one_box(scena
     assert run_to_end(scenario, program, stalled, timeout=200) == (0, [stalled])
     print("silent server: ended after %.0f s" % (time.monotonic() - started))
     assert 115 < time.monotonic() - started < 180, "ended by the 120 s rule, not sooner or much later"
+
+
+def test_a_package_on_a_share_or_folder_larger_than_its_pin_is_not_copied(scenario, tmp_path):
+    site = sample_site(scenario, tmp_path / "www" / "addin")
+    program = stamp_for_site(scenario, site, windows_path(site))
+    stored = site / PACKAGE_PATH
+    stored.write_bytes(stored.read_bytes() + b"\0" * 4096)
+    too_large = f"The file '{PACKAGE}' is larger than the release this program was made for. Task name: DownloadFile."
+    assert run_to_end(scenario, program, too_large) == (0, [too_large])
+    assert installed_version(scenario, PRODUCT_CODE) is None
+    assert download_folders(scenario) == []
