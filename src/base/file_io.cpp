@@ -50,17 +50,6 @@ std::wstring Utf8ToWide(const std::string& bytes) {
     return text;
 }
 
-std::string WideToUtf8(const std::wstring& text) {
-    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return std::string();
-    const int length = static_cast<int>(text.size());
-    const int needed = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) return std::string();
-    std::string bytes(static_cast<size_t>(needed), '\0');
-    if (::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &bytes[0], needed, nullptr, nullptr) != needed)
-        return std::string();
-    return bytes;
-}
-
 bool FileHoldsBytes(HANDLE file, const std::string& bytes) {
     LARGE_INTEGER start = {};
     LARGE_INTEGER size = {};

@@ -17,9 +17,6 @@ bool WriteWholeFile(const void* data, DWORD size, const std::wstring& path);
 // mark is kept as the character U+FEFF.
 std::wstring Utf8ToWide(const std::string& bytes);
 
-// UTF-16 to UTF-8; empty for empty or unconvertible input.
-std::string WideToUtf8(const std::wstring& text);
-
 // Whether the open file (read access) holds exactly these bytes, read from its
 // start. False with GetLastError() set when it cannot be read, and with
 // ERROR_INVALID_DATA when it holds other bytes.

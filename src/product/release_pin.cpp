@@ -1,8 +1,8 @@
 #include "product/release_pin.h"
 
-#include "base/file_io.h"
 #include "base/sha256_hash.h"
 #include "product/ascii_compare.h"
+#include "xml/utf8.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ bool releaseListing(const ProductDescription& release, std::wstring& listing) {
 bool releasePinText(const ProductDescription& release, std::wstring& pin) {
     std::wstring listing;
     if (!releaseListing(release, listing)) return false;
-    const std::string bytes = WideToUtf8(listing);
+    const std::string bytes = xml::wideToUtf8(listing);
     Sha256Hash hash;
     unsigned char digest[Sha256Digest::size];
     if (!hash.begin() || !hash.add(bytes.data(), static_cast<DWORD>(bytes.size())) || !hash.finish(digest))
