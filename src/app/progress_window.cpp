@@ -71,6 +71,17 @@ INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     return FALSE;
 }
 
+// The log's last word on a run that ended without a failure text.
+const wchar_t* finishedOutcomeText(LONG lastTask, LONG installationOutcome) {
+    // Past an installation sequence that let the run end normally the worker moved on to Exit.
+    if (lastTask != Exit)
+        return L"outcome: not installed, no box: the installer showed its own message, "
+               L"or the installation was cancelled";
+    if (installationOutcome == CancelledByModule)
+        return L"outcome: cancelled by the custom-action module, nothing installed, no box";
+    return L"outcome: success";
+}
+
 void showPipelineFailure(WPARAM wParam, LPARAM lParam) {
     wchar_t* text = reinterpret_cast<wchar_t*>(wParam);
     if (runCancelled()) {
@@ -111,10 +122,7 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_PIPELINE_FINISHED:
-        // The worker has ended: past an installation that completed it moved on to Exit.
-        diagnostics::log(readWord(nextTask) == Exit ? L"outcome: success"
-                                     : L"outcome: not installed, no box: the installer showed its own message, "
-                                       L"or the installation was cancelled");
+        diagnostics::log(finishedOutcomeText(readWord(nextTask), readWord(bootstrapper().installationOutcome)));
         ::PostQuitMessage(0);
         return 0;
     case WM_START_PIPELINE:

@@ -34,6 +34,7 @@ public:
 
     bool run() {
         p_.restartApplications = false;
+        setOutcome(NotInstalled);
         if (findEarlierReleases()) {
             checkRunningHosts(findPreviousVersion());
             if (startModule() && removeEarlierReleases() && install()) restartHosts();
@@ -91,6 +92,7 @@ private:
         if (!clrhost::StartModuleForRun(p_, cancel)) return fail();
         moduleless_ = false;
         if (cancel) {
+            setOutcome(CancelledByModule);
             restartHosts();
             return false;
         }
@@ -129,12 +131,15 @@ private:
         if (!p_.showInstallUI) arguments += L" /quiet";
         if (!RunMsiexec(arguments, p_.showInstallUI, p_.errorText)) return fail();
         if (!updateLoaderManifests(p_.errorText)) return fail();
+        setOutcome(Installed);
         return true;
     }
 
     bool installWithModule() {
         switch (clrhost::InstallWithModule(p_)) {
-            case clrhost::ModuleInstall::Cancelled: return true;  // nothing installed; hosts still restarted
+            case clrhost::ModuleInstall::Cancelled:
+                setOutcome(CancelledByModule);
+                return true;  // nothing installed; hosts still restarted
             case clrhost::ModuleInstall::Failed: return fail();
             case clrhost::ModuleInstall::Installed: break;
         }
@@ -143,6 +148,7 @@ private:
         std::wstring ignored;
         updateLoaderManifests(ignored);
         clrhost::FinishModuleInstall(p_);
+        setOutcome(Installed);
         return true;
     }
 
@@ -163,6 +169,8 @@ private:
             if (!host.second.empty()) StartProgram(host.second);
         }
     }
+
+    void setOutcome(InstallationOutcome outcome) { ::InterlockedExchange(&p_.installationOutcome, outcome); }
 
     bool fail(const wchar_t* text = nullptr) {
         if (text) p_.errorText = text;

@@ -164,3 +164,15 @@ def test_an_installation_the_installer_reports_itself_is_not_logged_as_a_success
     assert not ended.startswith("msiexec ended with exit code 0 "), ended
     assert log[-2:] == ["outcome: not installed, no box: the installer showed its own message, "
                         "or the installation was cancelled", "end"]
+
+
+def test_a_cancel_by_the_module_is_logged_as_one_and_shows_no_box(scenario, tmp_path):
+    for hook in ("DoInitialize", "DoBeforeInstall"):
+        Standin(scenario, [f"{hook}.cancel=1"])
+        release = publish_release(scenario.session, tmp_path / hook)
+        log_path = scenario.run_dir / f"{hook}.log"
+        assert run_with_log(scenario, {"installationUrl": windows_path(release)},
+                            ["/log=" + windows_path(log_path)]) == [], hook
+        assert events(log_path)[-2:] == ["outcome: cancelled by the custom-action module, nothing installed, "
+                                         "no box", "end"], hook
+        assert not [e for e in events(log_path) if e.startswith("msi.dll MsiDoActionW(")], hook
