@@ -82,6 +82,18 @@ const wchar_t* finishedOutcomeText(LONG lastTask, LONG installationOutcome) {
     return L"outcome: success";
 }
 
+// The worker has ended without a failure text.
+void reportFinishedRun() {
+    const LONG lastTask = readWord(nextTask);
+    const LONG outcome = readWord(bootstrapper().installationOutcome);
+    // Installed, yet the add-in cannot start: the one case of a normal end the user must hear of.
+    if (lastTask == Exit && outcome == InstalledWithoutLoader)
+        showWarningBox(L"installed without its add-in loader", loaderNotFoundText);
+    else
+        diagnostics::log(finishedOutcomeText(lastTask, outcome));
+    ::PostQuitMessage(0);
+}
+
 void showPipelineFailure(WPARAM wParam, LPARAM lParam) {
     wchar_t* text = reinterpret_cast<wchar_t*>(wParam);
     if (runCancelled()) {
@@ -122,8 +134,7 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_PIPELINE_FINISHED:
-        diagnostics::log(finishedOutcomeText(readWord(nextTask), readWord(bootstrapper().installationOutcome)));
-        ::PostQuitMessage(0);
+        reportFinishedRun();
         return 0;
     case WM_START_PIPELINE:
         bootstrapper().StartPipeline();

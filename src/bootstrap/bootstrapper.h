@@ -49,6 +49,7 @@ enum InstallationOutcome : LONG {
     NotInstalled = 0,
     Installed = 1,
     CancelledByModule = 2,  // DoInitialize or DoBeforeInstall set cancel: nothing was installed
+    InstalledWithoutLoader = 3,  // installed, but no loader component is: the add-in will not start
 };
 
 // "Idle" ... "Exit"; empty for a value outside the table.

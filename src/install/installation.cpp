@@ -130,8 +130,11 @@ private:
         std::wstring arguments = L"/i \"" + combinePath(p_.downloadFolder, p_.msiFileName) + L"\"";
         if (!p_.showInstallUI) arguments += L" /quiet";
         if (!RunMsiexec(arguments, p_.showInstallUI, p_.errorText)) return fail();
-        if (!updateLoaderManifests(p_.errorText)) return fail();
-        setOutcome(Installed);
+        switch (updateLoaderManifests(p_.errorText)) {
+            case LoaderUpdate::Failed: return fail();
+            case LoaderUpdate::NotFound: setOutcome(InstalledWithoutLoader); break;
+            case LoaderUpdate::Updated: setOutcome(Installed); break;
+        }
         return true;
     }
 
@@ -145,14 +148,15 @@ private:
         }
         // Not judged here: the module is told the folder either way, and the
         // text of a failed update must not turn this success into a failure box.
+        // No loader at all still reaches the user, as after msiexec.
         std::wstring ignored;
-        updateLoaderManifests(ignored);
+        const LoaderUpdate update = updateLoaderManifests(ignored);
         clrhost::FinishModuleInstall(p_);
-        setOutcome(Installed);
+        setOutcome(update == LoaderUpdate::NotFound ? InstalledWithoutLoader : Installed);
         return true;
     }
 
-    bool updateLoaderManifests(std::wstring& errorText) {
+    LoaderUpdate updateLoaderManifests(std::wstring& errorText) {
         LoaderManifestValues values;
         values.installationUrl = settings_.installationUrl;
         values.language = settings_.language;
