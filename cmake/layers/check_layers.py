@@ -2,7 +2,7 @@
 """Fails when a source file includes a header from an area above its own.
 
 The areas stand in layers, and each may use only its own and lower ones:
-base, diagnostics, xml -> http, product -> bootstrap -> clrhost -> install -> app.
+base -> diagnostics, xml -> http, product -> bootstrap -> clrhost -> install -> app.
 The tools stand on http and product and below, never on the pipeline object
 or the program's window.
 """
@@ -10,7 +10,7 @@ import pathlib
 import re
 import sys
 
-RANK = {"base": 0, "diagnostics": 0, "xml": 1, "http": 2, "product": 2, "bootstrap": 3, "clrhost": 4, "install": 5, "app": 6}
+RANK = {"base": 0, "diagnostics": 0.5, "xml": 1, "http": 2, "product": 2, "bootstrap": 3, "clrhost": 4, "install": 5, "app": 6}
 TOOLS_RANK = 3  # below bootstrap
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/[^"]+"', re.M)
 

@@ -32,6 +32,11 @@ void showErrorBox(const std::wstring& text) {
     ::MessageBoxW(mainWindow, text.c_str(), appSettings().productName.c_str(), MB_ICONERROR);
 }
 
+void showWarningBox(const wchar_t* outcome, const std::wstring& text) {
+    diagnostics::log(std::wstring(L"outcome: ") + outcome + L", box \"" + text + L"\"");
+    ::MessageBoxW(mainWindow, text.c_str(), appSettings().productName.c_str(), MB_ICONWARNING);
+}
+
 void showError(const windows_error& error) {
     std::wstring text;
     if (errorBoxText(error, text)) showErrorBox(text);

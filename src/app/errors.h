@@ -16,5 +16,8 @@ std::wstring codeBoxText(DWORD code);
 
 // Error box: owner mainWindow (none before it exists), caption productName, MB_ICONERROR.
 void showErrorBox(const std::wstring& text);
+// Warning box, for a run that did its work but not all of it: as the error box
+// with MB_ICONWARNING; outcome is what the log's last word says the run came to.
+void showWarningBox(const wchar_t* outcome, const std::wstring& text);
 void showError(const windows_error& error);
 void showErrorCode(DWORD code);

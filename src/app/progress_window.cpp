@@ -71,6 +71,29 @@ INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     return FALSE;
 }
 
+// The log's last word on a run that ended without a failure text.
+const wchar_t* finishedOutcomeText(LONG lastTask, LONG installationOutcome) {
+    // Past an installation sequence that let the run end normally the worker moved on to Exit.
+    if (lastTask != Exit)
+        return L"outcome: not installed, no box: the installer showed its own message, "
+               L"or the installation was cancelled";
+    if (installationOutcome == CancelledByModule)
+        return L"outcome: cancelled by the custom-action module, nothing installed, no box";
+    return L"outcome: success";
+}
+
+// The worker has ended without a failure text.
+void reportFinishedRun() {
+    const LONG lastTask = readWord(nextTask);
+    const LONG outcome = readWord(bootstrapper().installationOutcome);
+    // Installed, yet the add-in cannot start: the one case of a normal end the user must hear of.
+    if (lastTask == Exit && outcome == InstalledWithoutLoader)
+        showWarningBox(L"installed without its add-in loader", loaderNotFoundText);
+    else
+        diagnostics::log(finishedOutcomeText(lastTask, outcome));
+    ::PostQuitMessage(0);
+}
+
 void showPipelineFailure(WPARAM wParam, LPARAM lParam) {
     wchar_t* text = reinterpret_cast<wchar_t*>(wParam);
     if (runCancelled()) {
@@ -111,11 +134,7 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_PIPELINE_FINISHED:
-        // The worker has ended: past an installation that completed it moved on to Exit.
-        diagnostics::log(readWord(nextTask) == Exit ? L"outcome: success"
-                                     : L"outcome: not installed, no box: the installer showed its own message, "
-                                       L"or the installation was cancelled");
-        ::PostQuitMessage(0);
+        reportFinishedRun();
         return 0;
     case WM_START_PIPELINE:
         bootstrapper().StartPipeline();

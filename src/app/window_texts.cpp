@@ -31,3 +31,6 @@ std::wstring pipelineFailureText(const wchar_t* text, long taskKind) {
     if (text != nullptr) return std::wstring(text) + L" Task name: " + name + L".";
     return L"Download failed (unknown error). Task name: " + name + L".";
 }
+
+const wchar_t loaderNotFoundText[] =
+    L"The product was installed, but its add-in loader was not found, so the add-in will not start.";

@@ -10,5 +10,8 @@ std::wstring sizeText(uint32_t bytes);
 // Name of a TaskKind value; empty outside 0 to 8.
 std::wstring windowTaskName(long taskKind);
 
+// The box after an installation that found no component of loaderComponentCodes.
+extern const wchar_t loaderNotFoundText[];
+
 // What the box for WM_PIPELINE_FAILED says; text may be null (no copy was made).
 std::wstring pipelineFailureText(const wchar_t* text, long taskKind);

@@ -44,6 +44,14 @@ enum TaskKind : LONG {
     Exit = 8,
 };
 
+// What an installation sequence that let the run end normally came to.
+enum InstallationOutcome : LONG {
+    NotInstalled = 0,
+    Installed = 1,
+    CancelledByModule = 2,  // DoInitialize or DoBeforeInstall set cancel: nothing was installed
+    InstalledWithoutLoader = 3,  // installed, but no loader component is: the add-in will not start
+};
+
 // "Idle" ... "Exit"; empty for a value outside the table.
 const wchar_t* taskName(LONG kind);
 
@@ -154,6 +162,10 @@ public:
 
     // Installation sequence state.
     bool restartApplications = false;
+    // One of InstallationOutcome: stored by the installation sequence on the
+    // worker (interlocked) before the run reports its end; read by the window
+    // once that report arrives, for what the log says and the user sees.
+    volatile LONG installationOutcome = 0;
     std::wstring manifestFolder;
     MSIHANDLE installerHandle = 0;
 

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <string>
 
+#include "base/unique_any.h"
 #include "diagnostics/url_credentials.h"
 
 namespace diagnostics {
@@ -21,6 +22,8 @@ std::wstring filePath;
 LARGE_INTEGER frequency = {};
 LARGE_INTEGER opened = {};
 LONG installerLogCount = 0;
+// Past this many installer logs beside one log, a run writes none of its own.
+constexpr int maxInstallerLogs = 100000;
 
 class LockHold {
 public:
@@ -110,10 +113,24 @@ void log(const std::wstring& text) noexcept {
 
 std::wstring nextInstallerLogPath() noexcept {
     if (!logging()) return std::wstring();
-    const LONG number = ::InterlockedIncrement(&installerLogCount);
     try {
-        LockHold hold;
-        return filePath + L".msiexec-" + std::to_wstring(number) + L".log";
+        std::wstring stem;
+        {
+            LockHold hold;
+            stem = filePath + L".msiexec-";
+        }
+        // Earlier runs with the same log (and a copy of us running now) have
+        // numbers of their own: the first name nobody holds is taken by creating
+        // it, so no run overwrites another's installer log.
+        for (int attempt = 0; attempt < maxInstallerLogs; ++attempt) {
+            const std::wstring path = stem + std::to_wstring(::InterlockedIncrement(&installerLogCount)) + L".log";
+            const base::unique_file created(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (created) return path;
+            const DWORD error = ::GetLastError();
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+        }
+        return std::wstring();  // no name could be made: that run goes without the installer's log
     } catch (...) {
         return std::wstring();  // no memory for the name: that run goes without the installer's log
     }

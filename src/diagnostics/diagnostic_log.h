@@ -34,8 +34,10 @@ void closeLog() noexcept;
 // when logging is off.
 void log(const std::wstring& text) noexcept;
 
-// "<log file>.msiexec-<n>.log", n counting from 1 in this process: where the
-// installer writes its own verbose log of one run. Empty when logging is off.
+// "<log file>.msiexec-<n>.log" with the lowest n above the last one this process
+// took whose file does not exist yet: where the installer writes its own verbose
+// log of one run. The file is created (empty) here, so no other run takes the
+// name. Empty when logging is off or no file could be created.
 std::wstring nextInstallerLogPath() noexcept;
 
 // Wall time of one step, for the durations in the log.

@@ -34,6 +34,7 @@ public:
 
     bool run() {
         p_.restartApplications = false;
+        setOutcome(NotInstalled);
         if (findEarlierReleases()) {
             checkRunningHosts(findPreviousVersion());
             if (startModule() && removeEarlierReleases() && install()) restartHosts();
@@ -91,6 +92,7 @@ private:
         if (!clrhost::StartModuleForRun(p_, cancel)) return fail();
         moduleless_ = false;
         if (cancel) {
+            setOutcome(CancelledByModule);
             restartHosts();
             return false;
         }
@@ -128,25 +130,33 @@ private:
         std::wstring arguments = L"/i \"" + combinePath(p_.downloadFolder, p_.msiFileName) + L"\"";
         if (!p_.showInstallUI) arguments += L" /quiet";
         if (!RunMsiexec(arguments, p_.showInstallUI, p_.errorText)) return fail();
-        if (!updateLoaderManifests(p_.errorText)) return fail();
+        switch (updateLoaderManifests(p_.errorText)) {
+            case LoaderUpdate::Failed: return fail();
+            case LoaderUpdate::NotFound: setOutcome(InstalledWithoutLoader); break;
+            case LoaderUpdate::Updated: setOutcome(Installed); break;
+        }
         return true;
     }
 
     bool installWithModule() {
         switch (clrhost::InstallWithModule(p_)) {
-            case clrhost::ModuleInstall::Cancelled: return true;  // nothing installed; hosts still restarted
+            case clrhost::ModuleInstall::Cancelled:
+                setOutcome(CancelledByModule);
+                return true;  // nothing installed; hosts still restarted
             case clrhost::ModuleInstall::Failed: return fail();
             case clrhost::ModuleInstall::Installed: break;
         }
         // Not judged here: the module is told the folder either way, and the
         // text of a failed update must not turn this success into a failure box.
+        // No loader at all still reaches the user, as after msiexec.
         std::wstring ignored;
-        updateLoaderManifests(ignored);
+        const LoaderUpdate update = updateLoaderManifests(ignored);
         clrhost::FinishModuleInstall(p_);
+        setOutcome(update == LoaderUpdate::NotFound ? InstalledWithoutLoader : Installed);
         return true;
     }
 
-    bool updateLoaderManifests(std::wstring& errorText) {
+    LoaderUpdate updateLoaderManifests(std::wstring& errorText) {
         LoaderManifestValues values;
         values.installationUrl = settings_.installationUrl;
         values.language = settings_.language;
@@ -163,6 +173,8 @@ private:
             if (!host.second.empty()) StartProgram(host.second);
         }
     }
+
+    void setOutcome(InstallationOutcome outcome) { ::InterlockedExchange(&p_.installationOutcome, outcome); }
 
     bool fail(const wchar_t* text = nullptr) {
         if (text) p_.errorText = text;

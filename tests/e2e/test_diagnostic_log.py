@@ -59,7 +59,18 @@ def test_a_missing_third_file_leaves_each_url_its_status_and_the_exact_box(scena
     assert log[-1] == "end"
 
 
-def test_an_upgrade_logs_both_msiexec_runs_and_keeps_their_own_logs(scenario, site):
+def msiexec_commands(log, log_path, numbers):
+    """The log's msiexec commands, each naming its own installer log, which the installer wrote."""
+    commands = [e for e in log if e.startswith("msiexec starts: ")]
+    assert len(commands) == len(numbers), log
+    for number, command in zip(numbers, commands):
+        installer_log = log_path.parent / f"{log_path.name}.msiexec-{number}.log"
+        assert command.endswith(f'/l*v "{windows_path(installer_log)}"'), command
+        assert installer_log.stat().st_size > 0, installer_log
+    return commands
+
+
+def test_an_upgrade_logs_both_msiexec_runs_and_a_second_run_keeps_the_first_runs_logs(scenario, site):
     install_package(scenario, OLDER)
     url = site(scenario, older=[OLDER])
     log_path = scenario.run_dir / "upgrade.log"
@@ -67,19 +78,20 @@ def test_an_upgrade_logs_both_msiexec_runs_and_keeps_their_own_logs(scenario, si
     assert installed_version(scenario, PRODUCT_CODE) == "2.2.15"
 
     log = events(log_path)
-    commands = [e for e in log if e.startswith("msiexec starts: ")]
-    assert len(commands) == 2, log
-    removal, installation = commands
+    removal, installation = msiexec_commands(log, log_path, [1, 2])
     assert f"/x{package(scenario, OLDER).product_code} /quiet" in removal
     assert '/i "' in installation
-    for number, command in enumerate(commands, 1):
-        installer_log = f"{log_path.name}.msiexec-{number}.log"
-        assert command.endswith(f'/l*v "{windows_path(log_path.parent / installer_log)}"'), command
-        assert (log_path.parent / installer_log).stat().st_size > 0, installer_log
     endings = [e for e in log if e.startswith("msiexec ended")]
     assert [e.split(" after ")[0] for e in endings] == ["msiexec ended with exit code 0"] * 2, log
     assert any(e.startswith("loader component ") and "manifest updated in " in e for e in log), log
     assert log[-2:] == ["outcome: success", "end"]
+
+    # The same log again: its lines follow the first run's, its installer logs come after theirs.
+    first = {n: (log_path.parent / f"{log_path.name}.msiexec-{n}.log").read_bytes() for n in (1, 2)}
+    assert run_with_log(scenario, {"installationUrl": url}, ["/log=" + windows_path(log_path)]) == []
+    msiexec_commands(events(log_path)[len(log):], log_path, [3, 4])
+    for number, text in first.items():
+        assert (log_path.parent / f"{log_path.name}.msiexec-{number}.log").read_bytes() == text, number
 
 
 def test_a_log_in_a_missing_folder_changes_nothing_of_the_run(scenario):
@@ -152,3 +164,15 @@ def test_an_installation_the_installer_reports_itself_is_not_logged_as_a_success
     assert not ended.startswith("msiexec ended with exit code 0 "), ended
     assert log[-2:] == ["outcome: not installed, no box: the installer showed its own message, "
                         "or the installation was cancelled", "end"]
+
+
+def test_a_cancel_by_the_module_is_logged_as_one_and_shows_no_box(scenario, tmp_path):
+    for hook in ("DoInitialize", "DoBeforeInstall"):
+        Standin(scenario, [f"{hook}.cancel=1"])
+        release = publish_release(scenario.session, tmp_path / hook)
+        log_path = scenario.run_dir / f"{hook}.log"
+        assert run_with_log(scenario, {"installationUrl": windows_path(release)},
+                            ["/log=" + windows_path(log_path)]) == [], hook
+        assert events(log_path)[-2:] == ["outcome: cancelled by the custom-action module, nothing installed, "
+                                         "no box", "end"], hook
+        assert not [e for e in events(log_path) if e.startswith("msi.dll MsiDoActionW(")], hook

@@ -1,15 +1,17 @@
 """The outcome a user sees agrees with what was done: a run that installed the
 package and updated a loader manifest shows no box, although another loader
-component's manifest could not be updated; and a release whose package is not
-among its files fails before anything is fetched."""
+component's manifest could not be updated; a run after which no loader is
+installed at all says so in one box; and a release whose package is not among
+its files fails before anything is fetched."""
 
 import subprocess
 
-from harness import REPO, windows_path
+from harness import REPO, poll, windows_path
 from test_clrhost_support import (PRODUCT_CODE as MODULE_PRODUCT_CODE, Standin, failure_text, installed,
                                   publish_release, run_release)
-from test_install_support import (LOADER_COMPONENT, PRODUCT_CODE, addin_folder, installed_version,
-                                  manifest_msi, pipeline_boxes, run_bootstrapper, site)
+from test_install_support import (CAPTION, HOST_CLASS, LOADER_COMPONENT, OLDER, PRODUCT_CODE, addin_folder,
+                                  host_starts, install_package, installed_version, manifest_msi, pipeline_boxes,
+                                  place_fake_host, run_bootstrapper, site, wait_gone, WINDOW_CLASS)
 from test_pipeline_support import failure_box, publish, release_root, start_server, version_info
 
 __all__ = ["site", "release_root"]  # the fixtures, used by name
@@ -70,6 +72,44 @@ def test_module_run_whose_manifest_update_fails_ends_without_a_box(scenario, tmp
     assert failure_text(watcher) == [], "the module drove a good installation"
     assert installed(scenario, MODULE_PRODUCT_CODE)
     assert standin.invokes(method="DoAfterInstall")[0]["args"][0]["value"] == "", "no manifest folder to name"
+
+
+NO_LOADER = "The product was installed, but its add-in loader was not found, so the add-in will not start."
+
+
+def test_an_installation_without_its_loader_says_so_in_one_box_and_restarts_the_host(scenario, site):
+    install_package(scenario, OLDER)
+    url = site(scenario, older=[OLDER])
+    host = place_fake_host(scenario)
+    host_process = scenario.start(host)
+    poll(lambda: scenario.window(HOST_CLASS), 30, "the host's window")
+    watcher = scenario.watch(track=[WINDOW_CLASS], answers={"Microsoft PowerPoint": "yes"})
+    log_path = scenario.run_dir / "noloader.log"
+    app = scenario.start_bootstrapper({"installationUrl": url, "loaderComponentCodes": STRAY_LOADER},
+                                      args=["/log=" + windows_path(log_path)])
+    watcher.wait_dialog(contains="Microsoft PowerPoint", timeout=60)
+    assert scenario.close_window(HOST_CLASS)
+    assert host_process.wait(30) == 0
+    try:
+        assert app.wait(180) == 0
+    finally:
+        watcher.process.stop()
+    [box] = [d for d in watcher.dialogs() if "Microsoft PowerPoint" not in d["text"]]
+    assert (box["caption"], box["text"], box["buttons"]) == (CAPTION, NO_LOADER, [1])
+    assert installed_version(scenario, PRODUCT_CODE) == "2.2.15"
+    assert len(host_starts(host)) == 2, "the host the user closed is started again"
+    assert scenario.close_window(HOST_CLASS)
+    wait_gone(scenario, HOST_CLASS)
+    lines = log_path.read_text(encoding="utf-8").splitlines()
+    assert lines[-2].endswith(f'  outcome: installed without its add-in loader, box "{NO_LOADER}"'), lines[-2]
+
+
+def test_a_module_installation_without_its_loader_says_so_in_one_box(scenario, tmp_path):
+    Standin(scenario)
+    release = publish_release(scenario.session, tmp_path / "rel")
+    watcher = run_release(scenario, release, settings={"loaderComponentCodes": STRAY_LOADER})
+    assert [d["text"] for d in watcher.dialogs()] == [NO_LOADER]
+    assert installed(scenario, MODULE_PRODUCT_CODE)
 
 
 def test_a_package_that_is_not_among_the_files_fails_parse_xml_before_any_fetch(scenario, release_root, request):

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cwchar>
 #include <thread>
+#include <vector>
 
 #include "app/dialog_template.h"
 #include "app/resource_ids.h"
@@ -151,6 +152,46 @@ TEST_F(ProgressWindow, TheCloseAndTheStartOfTheInstallationNeverBothWin) {
     EXPECT_TRUE(quitPosted());
     EXPECT_FALSE(beginInstallation());
     EXPECT_EQ(cancelFlag, RunCancelled);
+}
+
+// The window's close and the worker's start race on two threads, round after
+// round: a read of the word followed by a separate write would let both win.
+TEST_F(ProgressWindow, TheCloseAndTheStartOfTheInstallationNeverBothWinOnTwoThreads) {
+    constexpr int rounds = 50000;
+    std::vector<char> begun(rounds, 0);
+    std::atomic<int> go{-1};
+    std::atomic<int> arrived{0};
+    std::atomic<int> done{-1};
+    // Both threads leave this together: each arrives, then waits for the other.
+    auto meet = [&arrived](int round) {
+        arrived.fetch_add(1);
+        while (arrived.load() < 2 * (round + 1)) {
+        }
+    };
+    std::thread worker([&] {
+        for (int round = 0; round < rounds; ++round) {
+            while (go.load() != round) {
+            }
+            meet(round);
+            begun[round] = beginInstallation();
+            done.store(round);
+        }
+    });
+    int closes = 0;
+    int failures = 0;
+    for (int round = 0; round < rounds; ++round) {
+        ::InterlockedExchange(&cancelFlag, RunOpen);
+        go.store(round);
+        meet(round);
+        const bool closed = requestClose();
+        while (done.load() != round) {
+        }
+        closes += closed;
+        if (closed == (begun[round] != 0) || readWord(cancelFlag) != (closed ? RunCancelled : InstallationBegun))
+            ++failures;
+    }
+    worker.join();
+    EXPECT_EQ(failures, 0) << "rounds in which both or neither won, of " << rounds << " (" << closes << " closes)";
 }
 
 TEST_F(ProgressWindow, CloseBeforeTheWorkerStartedEndsAtOnce) {

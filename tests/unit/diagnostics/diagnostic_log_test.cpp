@@ -1,5 +1,7 @@
 #include "diagnostics/diagnostic_log.h"
 
+#include "base/unique_any.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -55,22 +57,40 @@ TEST(DiagnosticLog, LinesOfSeveralThreadsArriveWholeInUtf8WithTimeAndThread) {
     ::DeleteFileW(path.c_str());
 }
 
-TEST(DiagnosticLog, AFileThatCannotBeCreatedLeavesLoggingOff) {
-    const std::wstring path = tempLogPath(L"no such folder\\run.log");
-    EXPECT_FALSE(diagnostics::openLog(path));
+TEST(DiagnosticLog, AFileThatCannotBeCreatedLeavesLoggingOffAndTheEarlierLogClosed) {
+    const std::wstring earlier = tempLogPath(L"earlier.log");
+    ASSERT_TRUE(diagnostics::openLog(earlier));
+    diagnostics::log(L"first run");
+    EXPECT_FALSE(diagnostics::openLog(tempLogPath(L"no such folder\\run.log")));
     EXPECT_FALSE(diagnostics::logging());
     EXPECT_EQ(diagnostics::nextInstallerLogPath(), L"");
-    diagnostics::log(L"nowhere to go");  // does nothing, and does not fail
+    diagnostics::log(L"nowhere to go");
+    const std::vector<std::string> lines = linesOf(earlier);
+    ASSERT_EQ(lines.size(), 1u) << "a line after the failed open went to the earlier log";
+    EXPECT_NE(lines[0].find("first run"), std::string::npos);
+    ::DeleteFileW(earlier.c_str());
 }
 
-TEST(DiagnosticLog, InstallerLogsAreNumberedBesideTheLog) {
+// ".msiexec-<n>.log" beside the log: the number following the last one taken,
+// past every name that already exists (an earlier run's installer logs).
+TEST(DiagnosticLog, InstallerLogsAreNumberedBesideTheLogPastExistingFiles) {
     const std::wstring path = tempLogPath(L"numbered.log");
+    const std::wstring stem = path + L".msiexec-";
     ASSERT_TRUE(diagnostics::openLog(path));
     const std::wstring first = diagnostics::nextInstallerLogPath();
-    const std::wstring second = diagnostics::nextInstallerLogPath();
+    ASSERT_EQ(first.substr(0, stem.size()), stem);
+    ASSERT_EQ(first.substr(first.size() - 4), L".log");
+    const int n = std::stoi(first.substr(stem.size()));
+    EXPECT_EQ(diagnostics::nextInstallerLogPath(), stem + std::to_wstring(n + 1) + L".log");
+    for (int taken : {n + 2, n + 3}) {
+        const std::wstring name = stem + std::to_wstring(taken) + L".log";
+        const base::unique_file made(::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(made);
+    }
+    const std::wstring third = diagnostics::nextInstallerLogPath();
     diagnostics::closeLog();
-    EXPECT_EQ(second.substr(0, path.size()), path);
-    EXPECT_EQ(second.substr(path.size(), 9), L".msiexec-");
-    EXPECT_NE(first, second);
+    EXPECT_EQ(third, stem + std::to_wstring(n + 4) + L".log") << "an earlier run's installer logs are kept";
+    EXPECT_NE(::GetFileAttributesW(third.c_str()), INVALID_FILE_ATTRIBUTES) << "the name is held by its file";
+    for (int i = n; i <= n + 4; ++i) ::DeleteFileW((stem + std::to_wstring(i) + L".log").c_str());
     ::DeleteFileW(path.c_str());
 }

@@ -79,15 +79,16 @@ TEST_F(PackageTest, AnInstallationHasEndedWhenRunMsiexecReturnsAndTheLoaderFolde
     EXPECT_TRUE(fileExists(folder + L"\\kvlloader.dll.manifest")) << folder;
 
     std::wstring manifestFolder;
-    ASSERT_TRUE(UpdateLoaderManifests(L";{00000000-0000-0000-0000-000000000001};" + std::wstring(loaderComponent),
-                                      manifestValues(), manifestFolder, text))
+    ASSERT_EQ(UpdateLoaderManifests(L";{00000000-0000-0000-0000-000000000001};" + std::wstring(loaderComponent),
+                                    manifestValues(), manifestFolder, text),
+              LoaderUpdate::Updated)
         << text;
     EXPECT_EQ(manifestFolder, folder) << "a component that is not installed is passed over";
 
     ASSERT_TRUE(RunMsiexec(removeArguments(olderRelease), false, text)) << text;
     EXPECT_FALSE(IsProductInstalled(olderRelease));
     EXPECT_EQ(LocateManifestFolder(loaderComponent), L"");
-    EXPECT_FALSE(UpdateLoaderManifests(loaderComponent, manifestValues(), manifestFolder, text))
+    EXPECT_EQ(UpdateLoaderManifests(loaderComponent, manifestValues(), manifestFolder, text), LoaderUpdate::NotFound)
         << "nothing to update once the loader is gone";
 }
 
@@ -98,7 +99,8 @@ TEST_F(PackageTest, ALoaderFoundThroughARegistryValueIsTheFolderThatValueNames) 
     EXPECT_EQ(folder, ReadRegistryKeyPath(L"01:\\Software\\Talvoro\\Sample Add-in\\Path"));
     EXPECT_NE(folder.find(L"\\Talvoro Sample Add-in (registry)"), std::wstring::npos) << folder;
     std::wstring manifestFolder;
-    EXPECT_TRUE(UpdateLoaderManifests(loaderComponent, manifestValues(), manifestFolder, text)) << text;
+    EXPECT_EQ(UpdateLoaderManifests(loaderComponent, manifestValues(), manifestFolder, text), LoaderUpdate::Updated)
+        << text;
     EXPECT_EQ(manifestFolder, folder);
 }
 
