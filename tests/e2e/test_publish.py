@@ -202,3 +202,23 @@ def test_refused_adds_say_why_in_one_line_and_leave_the_site_byte_identical(scen
     # The same bytes under the same version again change nothing and succeed.
     assert add(scenario, site, CURRENT, "--version-text", VERSION)[0] == 0
     assert snapshot(site) == before
+
+
+def test_adds_at_once_take_turns_so_every_release_that_says_published_is_listed(scenario, tmp_path):
+    site = tmp_path / "new-site"
+    # A large extra file keeps each run in its edit long enough for the others to start theirs.
+    bulk = tmp_path / "bulk.bin"
+    bulk.write_bytes(bytes(range(256)) * (48 * 4096))
+    runs = [scenario.start("publish.exe", "add", "--site", windows_path(site), "--package",
+                           windows_path(package(scenario, name).path), "--file", windows_path(bulk))
+            for name in (OLDEST, OLDER, CURRENT)]
+    outputs = [(run.wait(180), run.output().splitlines()) for run in runs]
+
+    description = (site / "version_info.xml").read_text(encoding="utf-8")
+    published = [line.split("'")[1] for _, lines in outputs for line in lines if line.startswith("published version")]
+    assert [code for code, _ in outputs] == [0, 0, 0], outputs
+    assert sorted(published) == ["2.0.0", "2.1.0", "2.2.15"], outputs
+    for version in published:
+        assert f'<version name="{version}" ' in description, (version, description)
+    assert not (site / "version_info.xml.lock").exists()
+    assert sorted(p.name for p in (site / "1033").iterdir()) == ["2.0.0", "2.1.0", "2.2.15"]

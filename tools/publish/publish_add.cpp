@@ -8,6 +8,7 @@
 #include "folder_tree.h"
 #include "release_plan.h"
 #include "site_description.h"
+#include "site_lock.h"
 #include "site_names.h"
 #include "product/ascii_compare.h"
 #include "product/installation_source.h"
@@ -17,6 +18,9 @@
 namespace {
 
 bool exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// How long a run waits for another one's edit of the same site.
+const DWORD siteLockWait = 60 * 1000;
 
 enum class Verdict { Publish, AlreadyThere, Refused };
 
@@ -95,6 +99,17 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
     PlannedRelease plan;
     if (!planRelease(request, plan, problem)) return false;
 
+    // The lock lives in the site's folder; a new site's folder goes again if nothing is published.
+    NewFolders siteFolder;
+    if (!siteFolder.create(request.site)) {
+        problem = L"folder '" + request.site + L"': cannot be created: " + systemReason(::GetLastError());
+        return false;
+    }
+    // Held from the read of the description to its replacement, and released
+    // before siteFolder's end.
+    SiteLock lock;
+    if (!lock.take(request.site, siteLockWait, problem)) return false;
+
     const std::wstring descriptionPath = sitePath(request.site, versionFileName);
     XmlDocument document;
     if (isFile(descriptionPath)) {
@@ -170,6 +185,7 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
     newDescription.keep();
     placed.keep();
     newFolders.keep();
+    siteFolder.keep();
     report = L"published version '" + plan.entry.version + L"' of language " + plan.entry.language + L" (" +
              counted(plan.files.size(), L"file", L"files") + L") in " + releaseFolder;
     return true;
