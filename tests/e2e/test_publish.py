@@ -222,3 +222,26 @@ def test_adds_at_once_take_turns_so_every_release_that_says_published_is_listed(
         assert f'<version name="{version}" ' in description, (version, description)
     assert not (site / "version_info.xml.lock").exists()
     assert sorted(p.name for p in (site / "1033").iterdir()) == ["2.0.0", "2.1.0", "2.2.15"]
+
+
+def test_scratch_files_are_new_files_that_no_planted_link_can_redirect(scenario, tmp_path):
+    site = sample_site(scenario, tmp_path / "site")
+    victim = tmp_path / "victim.txt"
+    victim.write_text("keep me")
+    out = tmp_path / "settings.txt"
+    # A link under every name a scratch file of one process id could have had.
+    for folder, name in ((site, "version_info.xml"), (tmp_path, out.name)):
+        for pid in range(0, 0x4000, 4):
+            (folder / f"{name}.publish-{pid}.tmp").symlink_to(victim)
+
+    code, lines = add(scenario, site, OLDEST, "--version-text", "2.0.0")
+    assert code == 0, lines
+    code, lines = publish(scenario, "settings", "--site", site, "--version-text", VERSION, "--installation-url",
+                          "http://127.0.0.1/addin/", "--out", out)
+    assert code == 0, lines
+
+    assert victim.read_text() == "keep me"
+    assert not (site / "version_info.xml").is_symlink() and '<version name="2.0.0" ' in (
+        site / "version_info.xml").read_text(encoding="utf-8")
+    assert not out.is_symlink() and out.read_text(encoding="utf-8").startswith("# Stamp settings for version")
+    assert not [p for p in site.glob("*.tmp") if not p.is_symlink()], "no scratch file is left behind"

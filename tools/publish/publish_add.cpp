@@ -7,12 +7,14 @@
 #include "file_bytes.h"
 #include "folder_tree.h"
 #include "release_plan.h"
+#include "replacement_file.h"
 #include "site_description.h"
 #include "site_lock.h"
 #include "site_names.h"
 #include "product/ascii_compare.h"
 #include "product/installation_source.h"
 #include "product/names.h"
+#include "xml/utf8.h"
 #include "xml/xml_document.h"
 
 namespace {
@@ -73,25 +75,6 @@ bool copyFiles(const std::wstring& folder, PlannedRelease& plan, std::wstring& p
     }
     return true;
 }
-
-std::wstring temporaryName(const std::wstring& path) {
-    return path + L".publish-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
-}
-
-// Deletes a file on every path that does not hand it over.
-class ScratchFile {
-public:
-    explicit ScratchFile(std::wstring path) : path_(std::move(path)) {}
-    ~ScratchFile() {
-        if (!path_.empty()) ::DeleteFileW(path_.c_str());  // best effort
-    }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-    void keep() { path_.clear(); }
-
-private:
-    std::wstring path_;
-};
 
 }  // namespace
 
@@ -155,8 +138,9 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
         problem = L"folder '" + languageFolder + L"': cannot be created: " + systemReason(::GetLastError());
         return false;
     }
-    ScratchFolder staging(temporaryName(releaseFolder));
-    if (!::CreateDirectoryW(staging.path().c_str(), nullptr)) {
+    // CreateDirectoryW fails on any existing name, a planted link's included.
+    ScratchFolder staging(randomScratchName(releaseFolder));
+    if (staging.path().empty() || !::CreateDirectoryW(staging.path().c_str(), nullptr)) {
         problem = L"folder '" + staging.path() + L"': cannot be created: " + systemReason(::GetLastError());
         return false;
     }
@@ -165,24 +149,15 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
         problem = descriptionPath + L": " + error;
         return false;
     }
-    ScratchFile newDescription(temporaryName(descriptionPath));
-    std::wstring result;
-    if (!XmlDocument::writeTextFile(temporaryName(descriptionPath), document.documentText(), result)) {
-        problem = temporaryName(descriptionPath) + L": cannot be written (" + result + L")";
-        return false;
-    }
+    ReplacementFile newDescription(descriptionPath);
+    if (!newDescription.write(xml::wideToUtf8(document.documentText()), problem)) return false;
     if (!::MoveFileW(staging.path().c_str(), releaseFolder.c_str())) {
         problem = L"folder '" + releaseFolder + L"': cannot be put in place: " + systemReason(::GetLastError());
         return false;
     }
     ScratchFolder placed(releaseFolder);  // taken back out if the description cannot follow
     staging.keep();
-    if (!::MoveFileExW(temporaryName(descriptionPath).c_str(), descriptionPath.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        problem = descriptionPath + L": cannot be replaced: " + systemReason(::GetLastError());
-        return false;
-    }
-    newDescription.keep();
+    if (!newDescription.replaceTarget(problem)) return false;
     placed.keep();
     newFolders.keep();
     siteFolder.keep();
