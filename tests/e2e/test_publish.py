@@ -193,6 +193,12 @@ def test_refused_adds_say_why_in_one_line_and_leave_the_site_byte_identical(scen
     for (name, *options), reason in refusals:
         code, lines = add(scenario, site, name, *options)
         assert code == 1 and len(lines) == 1 and reason in lines[0], lines
+    # The same files with other preferences are a change too.
+    code, lines = publish(scenario, "add", "--site", site, "--package", package(scenario, CURRENT).path,
+                          "--version-text", VERSION, "--show-install-ui", "true")
+    assert code == 1 and len(lines) == 1 and lines[0].endswith(
+        "version '2.2.015' of language 1033 is already published with other preferences "
+        "(showInstallUI false, asked true); publish the change under a new version"), lines
     code, lines = publish(scenario, "add", "--site", site, "--package", text_file)
     assert code == 1 and len(lines) == 1 and "notes.msi': cannot be opened as a Windows Installer package" in lines[0]
     code, lines = publish(scenario, "add", "--site", site)

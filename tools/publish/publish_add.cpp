@@ -7,6 +7,7 @@
 #include "file_bytes.h"
 #include "folder_tree.h"
 #include "release_plan.h"
+#include "release_preferences.h"
 #include "replacement_file.h"
 #include "site_description.h"
 #include "site_lock.h"
@@ -39,9 +40,15 @@ Verdict judge(const SiteDescription& site, const PlannedRelease& plan, const std
                 same = equalsAsciiNoCase(release.files[i], plan.files[i].storedName) &&
                        sameFileBytes(plan.files[i].path, sitePath(releaseFolder, plan.files[i].storedName));
             }
-            if (same) return Verdict::AlreadyThere;
-            problem = description + L": version '" + release.version + L"' of language " + release.language +
-                      L" is already published with other files; publish the change under a new version";
+            const std::wstring what = description + L": version '" + release.version + L"' of language " +
+                                      release.language + L" is already published with ";
+            if (!same) {
+                problem = what + L"other files; publish the change under a new version";
+                return Verdict::Refused;
+            }
+            const std::wstring changes = preferenceChanges(release, plan.entry);
+            if (changes.empty()) return Verdict::AlreadyThere;
+            problem = what + L"other preferences (" + changes + L"); publish the change under a new version";
             return Verdict::Refused;
         }
         if (equalsAsciiNoCase(release.productCode, plan.entry.productCode)) {
