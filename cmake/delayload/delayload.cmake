@@ -42,10 +42,12 @@ endfunction()
 
 # bootstrap_import_check(<test name> <target>): a test that fails when <target>
 # imports a DLL statically that is not a KnownDLL (the list is in
-# check_imports.py).
+# check_imports.py), or a kernel32, user32 or advapi32 function that
+# static_imports.txt does not allow (judged against the oldest Windows).
 function(bootstrap_import_check name target)
   add_test(NAME ${name}
     COMMAND ${BOOTSTRAP_PYTHON} ${CMAKE_SOURCE_DIR}/cmake/delayload/check_imports.py
-            --objdump ${MINGW_PREFIX}-objdump $<TARGET_FILE:${target}>)
+            --objdump ${MINGW_PREFIX}-objdump
+            --functions ${CMAKE_SOURCE_DIR}/cmake/delayload/static_imports.txt $<TARGET_FILE:${target}>)
   set_tests_properties(${name} PROPERTIES TIMEOUT 60 LABELS no-wine)
 endfunction()

@@ -22,9 +22,12 @@ bool isAdministratorsMember() {
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, token.put())) return false;
     base::unique_handle duplicate;
     if (!::DuplicateToken(token.get(), SecurityIdentification, duplicate.put())) return false;
+    // BUILTIN\Administrators built by hand: CreateWellKnownSid needs Windows XP.
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
     BYTE sid[SECURITY_MAX_SID_SIZE];
-    DWORD sidSize = sizeof(sid);
-    if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize)) return false;
+    if (!::InitializeSid(sid, &ntAuthority, 2)) return false;
+    *::GetSidSubAuthority(sid, 0) = SECURITY_BUILTIN_DOMAIN_RID;
+    *::GetSidSubAuthority(sid, 1) = DOMAIN_ALIAS_RID_ADMINS;
     BOOL member = FALSE;
     if (!::CheckTokenMembership(duplicate.get(), sid, &member)) return false;
     return member != FALSE;

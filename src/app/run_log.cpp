@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "base/wow64.h"
 #include "diagnostics/diagnostic_log.h"
 #include "product/settings.h"
 
@@ -37,10 +38,7 @@ std::wstring windowsVersionText() {
 // "32-bit on 64-bit Windows" and the like.
 std::wstring widthText() {
     if (sizeof(void*) == 8) return L"64-bit";
-    BOOL wow64 = FALSE;
-    // best effort: a system without the call has no 64-bit Windows under it
-    ::IsWow64Process(::GetCurrentProcess(), &wow64);
-    return wow64 ? L"32-bit, on 64-bit Windows" : L"32-bit";
+    return base::runsOnWow64() ? L"32-bit, on 64-bit Windows" : L"32-bit";
 }
 
 }  // namespace

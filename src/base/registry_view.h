@@ -4,6 +4,8 @@
 // KEY_WOW64_32KEY open one of them whatever the width of the process.
 #include <windows.h>
 
+#include "base/wow64.h"
+
 namespace base {
 
 #ifdef _WIN64
@@ -20,16 +22,7 @@ inline bool systemHasRegistryViews() {
 #ifdef _WIN64
     return true;
 #else
-    static const bool wow64 = [] {
-        // Looked up, not imported: Windows 2000 and XP before SP2 lack it.
-        using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
-        HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-        auto isWow64 = reinterpret_cast<IsWow64ProcessFunction>(
-            reinterpret_cast<void (*)()>(::GetProcAddress(kernel, "IsWow64Process")));
-        BOOL result = FALSE;
-        return isWow64 != nullptr && isWow64(::GetCurrentProcess(), &result) && result;
-    }();
-    return wow64;
+    return runsOnWow64();
 #endif
 }
 

@@ -5,6 +5,7 @@
 #include "xml/xml_names.h"
 
 #include <algorithm>
+#include <cassert>
 
 using xml::ElementRecord;
 
@@ -97,9 +98,10 @@ std::wstring decodeValue(const wchar_t* s, size_t begin, size_t end) {
                     else
                         break;  // what follows the digits up to ";" is ignored
                 }
-                // Six characters hold no value above U+10FFFF, but the rule should
-                // not lean on that: such a value stays raw like any unknown reference.
-                if (digits > 0 && value != 0 && value <= 0x10FFFF) {
+                // The six-character window keeps every value within U+FFFFF, so
+                // each one has a UTF-16 form.
+                assert(value <= 0xFFFFF);
+                if (digits > 0 && value != 0) {
                     if (value >= 0x10000) {  // UTF-16 text: a surrogate pair
                         value -= 0x10000;
                         out += wchar_t(0xD800 | (value >> 10));

@@ -198,6 +198,12 @@ def test_refused_adds_say_why_in_one_line_and_leave_the_site_byte_identical(scen
     for (name, *options), reason in refusals:
         code, lines = add(scenario, site, name, *options)
         assert code == 1 and len(lines) == 1 and reason in lines[0], lines
+    # The same files with other preferences are a change too.
+    code, lines = publish(scenario, "add", "--site", site, "--package", package(scenario, CURRENT).path,
+                          "--version-text", VERSION, "--show-install-ui", "true")
+    assert code == 1 and len(lines) == 1 and lines[0].endswith(
+        "version '2.2.015' of language 1033 is already published with other preferences "
+        "(showInstallUI false, asked true); publish the change under a new version"), lines
     code, lines = publish(scenario, "add", "--site", site, "--package", text_file)
     assert code == 1 and len(lines) == 1 and "notes.msi': cannot be opened as a Windows Installer package" in lines[0]
     code, lines = publish(scenario, "add", "--site", site)
@@ -207,3 +213,46 @@ def test_refused_adds_say_why_in_one_line_and_leave_the_site_byte_identical(scen
     # The same bytes under the same version again change nothing and succeed.
     assert add(scenario, site, CURRENT, "--version-text", VERSION)[0] == 0
     assert snapshot(site) == before
+
+
+def test_adds_at_once_take_turns_so_every_release_that_says_published_is_listed(scenario, tmp_path):
+    site = tmp_path / "new-site"
+    # A large extra file keeps each run in its edit long enough for the others to start theirs.
+    bulk = tmp_path / "bulk.bin"
+    bulk.write_bytes(bytes(range(256)) * (48 * 4096))
+    runs = [scenario.start("publish.exe", "add", "--site", windows_path(site), "--package",
+                           windows_path(package(scenario, name).path), "--file", windows_path(bulk))
+            for name in (OLDEST, OLDER, CURRENT)]
+    outputs = [(run.wait(180), run.output().splitlines()) for run in runs]
+
+    description = (site / "version_info.xml").read_text(encoding="utf-8")
+    published = [line.split("'")[1] for _, lines in outputs for line in lines if line.startswith("published version")]
+    assert [code for code, _ in outputs] == [0, 0, 0], outputs
+    assert sorted(published) == ["2.0.0", "2.1.0", "2.2.15"], outputs
+    for version in published:
+        assert f'<version name="{version}" ' in description, (version, description)
+    assert not (site / "version_info.xml.lock").exists()
+    assert sorted(p.name for p in (site / "1033").iterdir()) == ["2.0.0", "2.1.0", "2.2.15"]
+
+
+def test_scratch_files_are_new_files_that_no_planted_link_can_redirect(scenario, tmp_path):
+    site = sample_site(scenario, tmp_path / "site")
+    victim = tmp_path / "victim.txt"
+    victim.write_text("keep me")
+    out = tmp_path / "settings.txt"
+    # A link under every name a scratch file of one process id could have had.
+    for folder, name in ((site, "version_info.xml"), (tmp_path, out.name)):
+        for pid in range(0, 0x4000, 4):
+            (folder / f"{name}.publish-{pid}.tmp").symlink_to(victim)
+
+    code, lines = add(scenario, site, OLDEST, "--version-text", "2.0.0")
+    assert code == 0, lines
+    code, lines = publish(scenario, "settings", "--site", site, "--version-text", VERSION, "--installation-url",
+                          "http://127.0.0.1/addin/", "--out", out)
+    assert code == 0, lines
+
+    assert victim.read_text() == "keep me"
+    assert not (site / "version_info.xml").is_symlink() and '<version name="2.0.0" ' in (
+        site / "version_info.xml").read_text(encoding="utf-8")
+    assert not out.is_symlink() and out.read_text(encoding="utf-8").startswith("# Stamp settings for version")
+    assert not [p for p in site.glob("*.tmp") if not p.is_symlink()], "no scratch file is left behind"

@@ -68,9 +68,12 @@ def test_windows_version_5_is_accepted(scenario, silent_source):
     scenario.set_windows_version("win2k")
     assert scenario.windows_version()["major"] == 5
     watcher = scenario.watch(track=[CLASS])
-    app = scenario.start_bootstrapper(settings(silent_source))
+    log = scenario.run_dir / "run.log"
+    app = scenario.start_bootstrapper(settings(silent_source), args=["/log=" + harness.windows_path(log)])
     watcher.wait_window(CLASS, visible)
     assert app.running() and watcher.dialogs() == []
+    # Below version 6 the program asks whether the token is in BUILTIN\Administrators (Wine's is).
+    assert "elevated: yes" in log.read_bytes().decode("utf-8")
 
 
 @pytest.mark.parametrize("length", [0, 5000], ids=["empty", "long"])

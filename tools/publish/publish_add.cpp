@@ -7,16 +7,23 @@
 #include "file_bytes.h"
 #include "folder_tree.h"
 #include "release_plan.h"
+#include "release_preferences.h"
+#include "replacement_file.h"
 #include "site_description.h"
+#include "site_lock.h"
 #include "site_names.h"
 #include "product/ascii_compare.h"
 #include "product/installation_source.h"
 #include "product/names.h"
+#include "xml/utf8.h"
 #include "xml/xml_document.h"
 
 namespace {
 
 bool exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// How long a run waits for another one's edit of the same site.
+const DWORD siteLockWait = 60 * 1000;
 
 enum class Verdict { Publish, AlreadyThere, Refused };
 
@@ -33,9 +40,15 @@ Verdict judge(const SiteDescription& site, const PlannedRelease& plan, const std
                 same = equalsAsciiNoCase(release.files[i], plan.files[i].storedName) &&
                        sameFileBytes(plan.files[i].path, sitePath(releaseFolder, plan.files[i].storedName));
             }
-            if (same) return Verdict::AlreadyThere;
-            problem = description + L": version '" + release.version + L"' of language " + release.language +
-                      L" is already published with other files; publish the change under a new version";
+            const std::wstring what = description + L": version '" + release.version + L"' of language " +
+                                      release.language + L" is already published with ";
+            if (!same) {
+                problem = what + L"other files; publish the change under a new version";
+                return Verdict::Refused;
+            }
+            const std::wstring changes = preferenceChanges(release, plan.entry);
+            if (changes.empty()) return Verdict::AlreadyThere;
+            problem = what + L"other preferences (" + changes + L"); publish the change under a new version";
             return Verdict::Refused;
         }
         if (equalsAsciiNoCase(release.productCode, plan.entry.productCode)) {
@@ -70,30 +83,22 @@ bool copyFiles(const std::wstring& folder, PlannedRelease& plan, std::wstring& p
     return true;
 }
 
-std::wstring temporaryName(const std::wstring& path) {
-    return path + L".publish-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
-}
-
-// Deletes a file on every path that does not hand it over.
-class ScratchFile {
-public:
-    explicit ScratchFile(std::wstring path) : path_(std::move(path)) {}
-    ~ScratchFile() {
-        if (!path_.empty()) ::DeleteFileW(path_.c_str());  // best effort
-    }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-    void keep() { path_.clear(); }
-
-private:
-    std::wstring path_;
-};
-
 }  // namespace
 
 bool publishRelease(const AddRequest& request, std::wstring& report, std::wstring& problem) {
     PlannedRelease plan;
     if (!planRelease(request, plan, problem)) return false;
+
+    // The lock lives in the site's folder; a new site's folder goes again if nothing is published.
+    NewFolders siteFolder;
+    if (!siteFolder.create(request.site)) {
+        problem = L"folder '" + request.site + L"': cannot be created: " + systemReason(::GetLastError());
+        return false;
+    }
+    // Held from the read of the description to its replacement, and released
+    // before siteFolder's end.
+    SiteLock lock;
+    if (!lock.take(request.site, siteLockWait, problem)) return false;
 
     const std::wstring descriptionPath = sitePath(request.site, versionFileName);
     XmlDocument document;
@@ -140,8 +145,9 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
         problem = L"folder '" + languageFolder + L"': cannot be created: " + systemReason(::GetLastError());
         return false;
     }
-    ScratchFolder staging(temporaryName(releaseFolder));
-    if (!::CreateDirectoryW(staging.path().c_str(), nullptr)) {
+    // CreateDirectoryW fails on any existing name, a planted link's included.
+    ScratchFolder staging(randomScratchName(releaseFolder));
+    if (staging.path().empty() || !::CreateDirectoryW(staging.path().c_str(), nullptr)) {
         problem = L"folder '" + staging.path() + L"': cannot be created: " + systemReason(::GetLastError());
         return false;
     }
@@ -150,26 +156,18 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
         problem = descriptionPath + L": " + error;
         return false;
     }
-    ScratchFile newDescription(temporaryName(descriptionPath));
-    std::wstring result;
-    if (!XmlDocument::writeTextFile(temporaryName(descriptionPath), document.documentText(), result)) {
-        problem = temporaryName(descriptionPath) + L": cannot be written (" + result + L")";
-        return false;
-    }
+    ReplacementFile newDescription(descriptionPath);
+    if (!newDescription.write(xml::wideToUtf8(document.documentText()), problem)) return false;
     if (!::MoveFileW(staging.path().c_str(), releaseFolder.c_str())) {
         problem = L"folder '" + releaseFolder + L"': cannot be put in place: " + systemReason(::GetLastError());
         return false;
     }
     ScratchFolder placed(releaseFolder);  // taken back out if the description cannot follow
     staging.keep();
-    if (!::MoveFileExW(temporaryName(descriptionPath).c_str(), descriptionPath.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        problem = descriptionPath + L": cannot be replaced: " + systemReason(::GetLastError());
-        return false;
-    }
-    newDescription.keep();
+    if (!newDescription.replaceTarget(problem)) return false;
     placed.keep();
     newFolders.keep();
+    siteFolder.keep();
     report = L"published version '" + plan.entry.version + L"' of language " + plan.entry.language + L" (" +
              counted(plan.files.size(), L"file", L"files") + L") in " + releaseFolder;
     return true;

@@ -6,6 +6,7 @@
 
 #include "base/unique_any.h"
 #include "package_properties.h"
+#include "replacement_file.h"
 #include "settings_check.h"
 #include "settings_file.h"
 #include "site_description.h"
@@ -100,19 +101,8 @@ bool fitsOneLine(const std::wstring& value) {
 }
 
 bool writeAtomically(const std::wstring& path, const std::string& bytes, std::wstring& problem) {
-    const std::wstring temporary = path + L".publish-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
-    base::unique_file file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    const bool ok = file && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    file.reset();
-    if (!ok || !::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        problem = L"'" + path + L"': cannot be written (error " + std::to_wstring(::GetLastError()) + L")";
-        ::DeleteFileW(temporary.c_str());  // best effort
-        return false;
-    }
-    return true;
+    ReplacementFile file(path);
+    return file.write(bytes, problem) && file.replaceTarget(problem);
 }
 
 }  // namespace

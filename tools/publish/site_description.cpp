@@ -88,6 +88,14 @@ bool findApplication(XmlDocument& document, std::wstring& error) {
     return false;
 }
 
+// As the bootstrapper reads them: only a preferences element after files counts.
+void readPreferences(XmlDocument& document, PublishedRelease& release) {
+    if (!document.findElement(L"preferences")) return;
+    document.enterElement();
+    if (document.findElement(L"showInstallUI")) release.showInstallUI = document.getElementText();
+    document.leaveElement();
+}
+
 }  // namespace
 
 bool readSiteDescription(XmlDocument& document, SiteDescription& site, std::wstring& error) {
@@ -106,9 +114,12 @@ bool readSiteDescription(XmlDocument& document, SiteDescription& site, std::wstr
             document.enterElement();
             if (document.findElement(L"files")) {
                 release.msi = document.getAttribute(L"msi");
+                release.customActionAssembly = document.getAttribute(L"customActionAssembly");
+                release.customActionClass = document.getAttribute(L"customActionClass");
                 document.enterElement();
                 while (document.findElement(L"file")) release.files.push_back(document.getElementText());
                 document.leaveElement();
+                readPreferences(document, release);
             }
             document.leaveElement();
             result.releases.push_back(std::move(release));

@@ -13,6 +13,9 @@ struct PublishedRelease {
     std::wstring productCode;
     std::wstring msi;                 // the files element's msi attribute
     std::vector<std::wstring> files;  // file element texts, as written
+    std::wstring customActionAssembly;  // the files element's, as written
+    std::wstring customActionClass;
+    std::wstring showInstallUI;  // the text of preferences' showInstallUI; empty when absent
 };
 
 struct SiteDescription {

@@ -277,6 +277,17 @@ TEST(PurgeOldFolders, ACompanyNameThatIsNoPlainFolderNamePartDeletesNothing) {
 
     for (const wchar_t* name : {L"_20201110", L"_precious", L"A_20201110", L"Ab_20201110", L"x_20201110"})
         EXPECT_TRUE(exists(root + name + L"\\inner")) << name;
+
+    // The one refused name whose folders the name check alone would take: a
+    // company too long for a stamped folder name still fits a short stamp.
+    const std::wstring longRoot = L"\\\\?\\" + root;
+    const std::wstring tooLong(243, L'x');
+    ASSERT_TRUE(CreateDirectoryChain(longRoot + tooLong + L"_20201110\\inner"));
+    ASSERT_TRUE(isDownloadFolderName(tooLong + L"_20201110", tooLong));
+    PurgeOldFolders(longRoot, tooLong);
+    EXPECT_TRUE(exists(longRoot + tooLong + L"_20201110\\inner"));
+    DeleteDirectoryTree(longRoot + tooLong + L"_20201110");  // best effort: the temporary folder's end may not reach it
+
     EXPECT_TRUE(isPlainFolderNamePart(L"Talvoro Software, Inc."));
     EXPECT_TRUE(isPlainFolderNamePart(std::wstring(242, L'x')));
     EXPECT_FALSE(isPlainFolderNamePart(std::wstring(243, L'x')));  // the folder name would pass 255

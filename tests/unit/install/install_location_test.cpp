@@ -31,18 +31,17 @@ TEST(GetInstallLocation, CurrentUserFirstThenLocalMachineWhateverTheValueType) {
 }
 
 // A 32-bit and a 64-bit package each registered the product in its own view,
-// which the program finds whatever its own width. A 32-bit prefix has one view.
+// which the program finds whatever its own width.
 TEST(GetInstallLocation, FindsTheUninstallKeyInEitherRegistryView) {
-    const bool twoViews = base::systemHasRegistryViews();
+    if (!base::systemHasRegistryViews())
+        GTEST_SKIP() << "32-bit Windows has one registry view: there is no other view to find the key in";
     for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
         const REGSAM other = view == KEY_WOW64_32KEY ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
         ScratchKey machine(HKEY_LOCAL_MACHINE, uninstall, view);
         const std::wstring folder = view == KEY_WOW64_32KEY ? L"C:\\Program Files (x86)\\Add-in\\"
                                                             : L"C:\\Program Files\\Add-in\\";
         machine.set(L"InstallLocation", folder);
-        if (twoViews) {
-            ASSERT_FALSE(keyExists(HKEY_LOCAL_MACHINE, uninstall, other)) << "the views are apart";
-        }
+        ASSERT_FALSE(keyExists(HKEY_LOCAL_MACHINE, uninstall, other)) << "the views are apart";
         EXPECT_EQ(GetInstallLocation(product), folder);
     }
 }

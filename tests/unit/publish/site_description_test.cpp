@@ -69,7 +69,11 @@ TEST(SiteDescription, AnAddedReleaseReadsBack) {
     ASSERT_TRUE(document.parseText(emptySiteText(L"A & B")));
     std::wstring error;
     ASSERT_TRUE(addRelease(document, release(L"1033", L"1"), error));
-    ASSERT_TRUE(addRelease(document, release(L"1033", L"2"), error));
+    NewRelease second = release(L"1033", L"2");
+    second.customActionAssembly = L"a.dll";
+    second.customActionClass = L"N.Actions";
+    second.showInstallUI = L"false";
+    ASSERT_TRUE(addRelease(document, second, error));
     ASSERT_TRUE(document.parseText(std::wstring(document.documentText())));  // well formed as a whole
     SiteDescription site;
     ASSERT_TRUE(readSiteDescription(document, site, error)) << error;
@@ -80,4 +84,8 @@ TEST(SiteDescription, AnAddedReleaseReadsBack) {
     EXPECT_EQ(site.releases[1].productCode, L"{C0DE}");
     EXPECT_EQ(site.releases[1].msi, L"a.msi");
     EXPECT_EQ(site.releases[1].files, std::vector<std::wstring>{L"a.msi"});
+    EXPECT_EQ(site.releases[1].customActionAssembly, L"a.dll");
+    EXPECT_EQ(site.releases[1].customActionClass, L"N.Actions");
+    EXPECT_EQ(site.releases[1].showInstallUI, L"false");
+    EXPECT_EQ(site.releases[0].showInstallUI, L"");
 }

@@ -100,15 +100,19 @@ TEST(XmlReading, AttributeReferences) {
 }
 
 // A reference above U+FFFF gives its surrogate pair, in hexadecimal and decimal
-// alike; none gives another character. Element text stays raw.
+// alike, up to the largest values six characters hold; one character more (and
+// with it every value beyond U+10FFFF) stays raw. Element text stays raw.
 TEST(XmlReading, ReferencesAboveTheBasicPlane) {
     XmlDocument doc = onChild(
-        L"<r><e f='&#x1F600;' g='a&#128512;&#x10000;&#xFFFF;z' h='&#x110000;&#1114112;&#x0110000;'>"
+        L"<r><e f='&#x1F600;' g='a&#128512;&#x10000;&#xFFFF;z' h='&#x110000;&#1114112;&#x0110000;' "
+        L"i='&#xFFFFF;&#999999;' j='&#x0FFFFF;&#0999999;&#x10FFFF;'>"
         L"&#x1F600;&#128512;</e></r>",
         L"e");
     EXPECT_EQ(L"\xD83D\xDE00", doc.getAttribute(L"f"));
     EXPECT_EQ(L"a\xD83D\xDE00\xD800\xDC00\xFFFFz", doc.getAttribute(L"g"));
     EXPECT_EQ(L"&#x110000;&#1114112;&#x0110000;", doc.getAttribute(L"h"));  // beyond U+10FFFF
+    EXPECT_EQ(L"\xDBBF\xDFFF\xDB90\xDE3F", doc.getAttribute(L"i"));         // U+FFFFF, U+F423F
+    EXPECT_EQ(L"&#x0FFFFF;&#0999999;&#x10FFFF;", doc.getAttribute(L"j"));     // seven characters
     EXPECT_EQ(L"&#x1F600;&#128512;", doc.getElementText());
 }
 
