@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "description_reading.h"
 #include "xml/xml_document.h"
+
+using descriptiontest::folderInputs;
+using descriptiontest::read;
+using descriptiontest::Read;
 
 namespace {
 
@@ -24,32 +29,6 @@ const wchar_t* const exampleFile =
     L"  </version>\n"
     L" </product>\n"
     L"</application>\n";
-
-DescriptionInputs folderInputs() {
-    DescriptionInputs inputs;
-    inputs.companyName = L"Talvoro";
-    inputs.language = L"1033";
-    inputs.version = L"2.2.015";
-    inputs.productCode = L"{THIS-CODE}";
-    inputs.installationUrl = L"\\\\server\\share\\rel";
-    inputs.downloadFolder = L"C:\\dl\\Talvoro_1";
-    inputs.webSource = false;
-    return inputs;
-}
-
-struct Read {
-    bool ok = false;
-    ProductDescription description;
-    std::wstring error;
-};
-
-Read read(const std::wstring& text, const DescriptionInputs& inputs = folderInputs()) {
-    XmlDocument document;
-    document.parseText(text);
-    Read result;
-    result.ok = readProductDescription(document, inputs, result.description, result.error);
-    return result;
-}
 
 // One release of our language and version with the given inside of its version element.
 std::wstring release(const std::wstring& inner, const std::wstring& versionAttributes = L"") {

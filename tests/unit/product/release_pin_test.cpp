@@ -3,37 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include "xml/xml_document.h"
+#include "description_reading.h"
+
+using descriptiontest::Read;
+using descriptiontest::readFiles;
 
 namespace {
 
 const wchar_t digestA[] = L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 const wchar_t digestB[] = L"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
 
-struct Read {
-    bool ok = false;
-    ProductDescription description;
-    std::wstring error;
-};
-
-Read read(const std::wstring& files, const std::wstring& filesAttributes = L"msi='a'") {
-    XmlDocument document;
-    document.parseText(L"<application name='Talvoro'><product language='1033'><version name='2.2.015'>"
-                       L"<files " + filesAttributes + L">" + files + L"</files></version></product></application>");
-    DescriptionInputs inputs;
-    inputs.companyName = L"Talvoro";
-    inputs.language = L"1033";
-    inputs.version = L"2.2.015";
-    inputs.productCode = L"{THIS-CODE}";
-    inputs.installationUrl = L"\\\\server\\share\\rel";
-    inputs.downloadFolder = L"C:\\dl\\Talvoro_1";
-    Read r;
-    r.ok = readProductDescription(document, inputs, r.description, r.error);
-    return r;
-}
-
 std::wstring pinOf(const std::wstring& files, const std::wstring& filesAttributes = L"msi='a'") {
-    const Read r = read(files, filesAttributes);
+    const Read r = readFiles(files, filesAttributes);
     EXPECT_TRUE(r.ok) << std::string(r.error.begin(), r.error.end());
     std::wstring pin;
     return releasePinText(r.description, pin) ? pin : L"(none)";
@@ -49,7 +30,7 @@ TEST(ReleasePin, EveryNameSizeDigestAndRoleOfTheReleaseChangesThePin) {
     const std::wstring files = file(L"a.msi", digestA, L"100") + file(L"b.dll", digestB, L"0");
     const std::wstring pin = pinOf(files, L"msi='a' customActionAssembly='b.dll' customActionClass='C'");
     ASSERT_EQ(pin.size(), 64u);
-    EXPECT_TRUE(releaseMatchesPin(read(files, L"msi='a' customActionAssembly='b.dll' customActionClass='C'").description,
+    EXPECT_TRUE(releaseMatchesPin(readFiles(files, L"msi='a' customActionAssembly='b.dll' customActionClass='C'").description,
                                   std::wstring(pin.begin(), pin.end())));
     const std::wstring changed[][2] = {
         {file(L"a.msi", digestA, L"101") + file(L"b.dll", digestB, L"0"), L"msi='a' customActionAssembly='b.dll' customActionClass='C'"},
@@ -70,11 +51,11 @@ TEST(ReleasePin, AFileWithoutSizeOrDigestCannotBePinnedAndAMalformedSizeIsRefuse
     EXPECT_EQ(pinOf(L"<file sha256='" + std::wstring(digestA) + L"'>a.msi</file>"), L"(none)");
     EXPECT_EQ(pinOf(L"<file size='1'>a.msi</file>"), L"(none)");
     for (const wchar_t* size : {L"-1", L"1e3", L" 1", L"0x10", L"1234567890123456789"}) {
-        const Read r = read(file(L"a.msi", digestA, size));
+        const Read r = readFiles(file(L"a.msi", digestA, size));
         EXPECT_FALSE(r.ok) << testing::PrintToString(std::wstring(size));
         EXPECT_EQ(r.error, L"XML error: Wrong size for the file 'a.msi'.");
     }
-    const Read r = read(file(L"a.msi", digestA, L"123456789012345678"));
+    const Read r = readFiles(file(L"a.msi", digestA, L"123456789012345678"));
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.description.fileSizes, std::vector<long long>{123456789012345678LL});
 }

@@ -5,38 +5,16 @@
 #include <gtest/gtest.h>
 
 #include "product/product_description.h"
+#include "description_reading.h"
 #include "xml/xml_document.h"
+
+using descriptiontest::Read;
+using descriptiontest::readFiles;
 
 namespace {
 
 const wchar_t abcLower[] = L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 const wchar_t abcUpper[] = L"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD";
-
-DescriptionInputs inputs() {
-    DescriptionInputs in;
-    in.companyName = L"Talvoro";
-    in.language = L"1033";
-    in.version = L"2.2.015";
-    in.productCode = L"{THIS-CODE}";
-    in.installationUrl = L"\\\\server\\share\\rel";
-    in.downloadFolder = L"C:\\dl\\Talvoro_1";
-    return in;
-}
-
-struct Read {
-    bool ok = false;
-    ProductDescription description;
-    std::wstring error;
-};
-
-Read readFiles(const std::wstring& files) {
-    XmlDocument document;
-    document.parseText(L"<application name='Talvoro'><product language='1033'><version name='2.2.015'>"
-                       L"<files msi='a'>" + files + L"</files></version></product></application>");
-    Read r;
-    r.ok = readProductDescription(document, inputs(), r.description, r.error);
-    return r;
-}
 
 }  // namespace
 
@@ -103,6 +81,6 @@ TEST(ReadProductDescription, DigestsOfOtherReleasesAreNotRead) {
                        L"</product></application>");
     ProductDescription description;
     std::wstring error;
-    EXPECT_TRUE(readProductDescription(document, inputs(), description, error)) << error;
+    EXPECT_TRUE(readProductDescription(document, descriptiontest::folderInputs(), description, error)) << error;
     EXPECT_EQ(description.fileDigests.size(), 1u);
 }
