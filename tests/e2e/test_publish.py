@@ -46,7 +46,7 @@ def check(scenario, url: str, version: str = VERSION, company: str = "Talvoro") 
 def stamp_for_site(scenario, site: Path, url: str) -> Program:
     settings = scenario.run_dir / "publish-settings.txt"
     code, lines = publish(scenario, "settings", "--site", site, "--version-text", VERSION, "--installation-url", url,
-                          "--out", settings)
+                          "--host", "PowerPoint", "--out", settings)
     assert code == 0, lines
     target = Program(r"C:\e2e\setup.exe", scenario.prefix / "drive_c" / "e2e" / "setup.exe")
     target.unix.parent.mkdir(parents=True, exist_ok=True)
@@ -248,7 +248,7 @@ def test_scratch_files_are_new_files_that_no_planted_link_can_redirect(scenario,
     code, lines = add(scenario, site, OLDEST, "--version-text", "2.0.0")
     assert code == 0, lines
     code, lines = publish(scenario, "settings", "--site", site, "--version-text", VERSION, "--installation-url",
-                          "http://127.0.0.1/addin/", "--out", out)
+                          "http://127.0.0.1/addin/", "--host", "PowerPoint", "--out", out)
     assert code == 0, lines
 
     assert victim.read_text() == "keep me"
