@@ -124,7 +124,7 @@ def test_check_names_both_sides_of_what_a_stamped_program_and_the_site_disagree_
     assert code == 1 and lines[-2].startswith("box: Failed to load 'version_info.xml' file ("), lines
     place = next(i + 1 for i, line in enumerate(original.decode("utf-8").splitlines()) if "</files>" in line)
     assert lines[-1].startswith(f"detail: {url}version_info.xml: line {place}, column "), lines
-    assert "does not match start tag" in lines[-1] and "publish-check-" not in lines[-1], lines
+    assert "No start tag for end tag 'file'" in lines[-1] and "publish-check-" not in lines[-1], lines
     description.write_bytes(original)
 
     # A file that is no stamped bootstrapper is refused in one line.
