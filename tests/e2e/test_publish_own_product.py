@@ -154,7 +154,7 @@ def test_a_damaged_or_missing_site_copy_is_named_and_repaired_with_nothing_else_
 
     # Files that do not match the recorded digests repair nothing.
     copy.write_bytes(bytes(damaged))
-    code, lines = add(scenario, site, OLD, "--version-text", "3.1.0", "--repair")
+    code, lines = add(scenario, site, NO_LOADER, "--version-text", "3.1.0", "--repair")
     assert code == 1 and len(lines) == 1 and "do not match the digests recorded" in lines[0], lines
     assert copy.read_bytes() == bytes(damaged)
     code, lines = add(scenario, site, NEW, "--repair")

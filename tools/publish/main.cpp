@@ -93,11 +93,11 @@ int help(const wchar_t* const (&lines)[N]) {
 // The report of a command that did its work, or its problems: the exit code.
 int finish(bool done, const std::wstring& report, const std::vector<std::wstring>& problems,
            const std::vector<std::wstring>& warnings = std::vector<std::wstring>()) {
-    for (const std::wstring& warning : warnings) printLine(stderr, L"publish: warning: " + warning);
-    if (!done) {
+    if (!done) {  // a refusal is its one line
         for (const std::wstring& problem : problems) printLine(stderr, L"publish: " + problem);
         return 1;
     }
+    for (const std::wstring& warning : warnings) printLine(stderr, L"publish: warning: " + warning);
     printLine(stdout, report);
     return 0;
 }
