@@ -173,6 +173,10 @@ bool readCheckProgram(const std::wstring& path, CheckRequest& request, std::vect
     request.versionText = values[IDS_VERSION];
     request.releaseDigest = values[IDS_RELEASE_DIGEST];
     request.givenBy = L"the program is stamped for";
+    wchar_t full[MAX_PATH * 4];
+    wchar_t* name = nullptr;
+    const DWORD length = ::GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, &name);
+    if (length != 0 && length < MAX_PATH * 4 && name != nullptr) request.programFolder.assign(full, name);
     return true;
 }
 

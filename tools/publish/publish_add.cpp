@@ -58,8 +58,8 @@ Verdict judgeSameRelease(const PublishedRelease& release, const PlannedRelease& 
     if (!sameNames || !recorded) {
         problem = what + L"other files; publish the change under a new version";
         if (request.repair)
-            problem = what + L"other files: the given files do not match the digests recorded in version_info.xml, "
-                             L"so they cannot repair it; nothing changed";
+            problem = what + L"other files: the given files do not match the digests recorded in version_info.xml "
+                             L"(or it records none), so they cannot repair it; nothing changed";
         return Verdict::Refused;
     }
     const std::wstring changes = preferenceChanges(release, plan.entry);
@@ -253,5 +253,9 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::vector
     siteFolder.keep();
     report = L"published version '" + plan.entry.version + L"' of language " + plan.entry.language + L" (" +
              counted(plan.files.size(), L"file", L"files") + L") in " + releaseFolder;
+    // The program compares version texts, not numbers: say which text it must be stamped with.
+    if (plan.entry.version != plan.packageVersion)
+        report += L"; the package's ProductVersion is " + plan.packageVersion + L", and the program must be stamped "
+                  L"with version '" + plan.entry.version + L"' (publish settings does so)";
     return true;
 }

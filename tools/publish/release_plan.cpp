@@ -35,6 +35,7 @@ bool planRelease(const AddRequest& request, PlannedRelease& plan, std::wstring& 
     }
     plan.entry.language = package.productLanguage;
     plan.entry.version = request.versionText.empty() ? package.productVersion : request.versionText;
+    plan.packageVersion = package.productVersion;
     const std::wstring versionProblem = sitePathPartProblem(plan.entry.version);
     if (!versionProblem.empty()) {
         problem = L"version text '" + plan.entry.version + L"' cannot name the release's folder: " + versionProblem;

@@ -80,7 +80,8 @@ CheckOutcome Check::run() {
     // What the bootstrapper refuses at its start, before it fetches anything.
     if (!isPlainFolderNamePart(request_.company))
         return failAtStart(L"The 'Company Name' parameter is not correctly formed.");
-    source_ = classifyInstallationUrl(request_.installationUrl, currentFolder());
+    const std::wstring base = request_.programFolder.empty() ? currentFolder() : request_.programFolder;
+    source_ = classifyInstallationUrl(request_.installationUrl, base);
     if (source_.kind == Unrecognized || source_.kind == FtpAddress)
         return failAtStart(L"The 'Installation Url' parameter is not correctly formed.");
     scratch_.reset(new ScratchFolder(makeTemporaryFolder(L"publish-check-")));
@@ -101,9 +102,9 @@ CheckOutcome Check::run() {
     inputs.language = request_.language;
     inputs.version = request_.versionText;
     inputs.installationUrl = request_.installationUrl;
-    // A relative folder is taken from the current folder here, where the program takes it from its own.
+    // A relative folder is taken from the program's folder, or the current one without a program.
     if (source_.kind == LocalFolder && ::PathIsRelativeW(request_.installationUrl.c_str()))
-        inputs.installationUrl = combinePath(currentFolder(), request_.installationUrl);
+        inputs.installationUrl = combinePath(base, request_.installationUrl);
     inputs.downloadFolder = folder_;
     inputs.webSource = source_.kind == WebAddress;
     std::wstring errorText;

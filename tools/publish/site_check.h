@@ -14,6 +14,9 @@ struct CheckRequest {
     // Who gives the values above, for the details: "the program is stamped for",
     // "the settings file gives", "the options give".
     std::wstring givenBy = L"the options give";
+    // Where a relative installation URL is taken from, with its trailing
+    // backslash: the stamped program's folder; empty for the current folder.
+    std::wstring programFolder;
 };
 
 struct CheckOutcome {
