@@ -128,6 +128,7 @@ DEFAULT_SETTINGS = {
     "windowTitle": "Talvoro Plug-in for PowerPoint\u00ae",
     "version": "2.2.015",
     "showProgressWindow": "true",
+    "releaseDigest": "",
 }
 
 # Changing the template recipe (or Wine) makes every session rebuild it once.

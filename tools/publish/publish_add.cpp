@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <memory>
+
+#include "base/file_io.h"
 #include "base/windows_error.h"
 #include "console.h"
 #include "file_bytes.h"
@@ -25,31 +28,70 @@ bool exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()
 // How long a run waits for another one's edit of the same site.
 const DWORD siteLockWait = 60 * 1000;
 
-enum class Verdict { Publish, AlreadyThere, Refused };
+enum class Verdict { Publish, AlreadyThere, Repair, Refused };
+
+// Whether the given file holds what version_info.xml records for it.
+bool matchesRecord(const std::wstring& path, const std::wstring& recorded) {
+    unsigned char digest[Sha256Digest::size];
+    return !recorded.empty() && fileDigest(path, digest) && equalsAsciiNoCase(sha256Text(digest), recorded);
+}
+
+// The release's files whose site copy is missing or differs from the given file.
+std::vector<size_t> damagedCopies(const PlannedRelease& plan, const std::wstring& releaseFolder) {
+    std::vector<size_t> damaged;
+    for (size_t i = 0; i < plan.files.size(); ++i)
+        if (!sameFileBytes(plan.files[i].path, sitePath(releaseFolder, plan.files[i].storedName))) damaged.push_back(i);
+    return damaged;
+}
+
+// The same release again: nothing to do, a repair of the site's copies, or a change.
+Verdict judgeSameRelease(const PublishedRelease& release, const PlannedRelease& plan, const AddRequest& request,
+                         const std::wstring& what, const std::wstring& releaseFolder, std::vector<size_t>& damaged,
+                         std::wstring& problem) {
+    bool sameNames = release.files.size() == plan.files.size();
+    for (size_t i = 0; sameNames && i < plan.files.size(); ++i)
+        sameNames = equalsAsciiNoCase(release.files[i], plan.files[i].storedName);
+    damaged = sameNames ? damagedCopies(plan, releaseFolder) : std::vector<size_t>();
+    bool recorded = sameNames;
+    for (size_t i : damaged) recorded = recorded && i < release.fileDigests.size() &&
+                                        matchesRecord(plan.files[i].path, release.fileDigests[i]);
+    if (!sameNames || !recorded) {
+        problem = what + L"other files; publish the change under a new version";
+        if (request.repair)
+            problem = what + L"other files: the given files do not match the digests recorded in version_info.xml "
+                             L"(or it records none), so they cannot repair it; nothing changed";
+        return Verdict::Refused;
+    }
+    const std::wstring changes = preferenceChanges(release, plan.entry);
+    if (!changes.empty()) {
+        problem = what + L"other preferences (" + changes + L"); publish the change under a new version";
+        return Verdict::Refused;
+    }
+    if (damaged.empty()) return Verdict::AlreadyThere;
+    if (request.repair) return Verdict::Repair;
+    std::wstring names;
+    for (size_t i : damaged) {
+        const std::wstring copy = sitePath(releaseFolder, plan.files[i].storedName);
+        names += (names.empty() ? L"" : L", ") + std::wstring(L"'") + plan.files[i].storedName + L"' " +
+                 (isFile(copy) ? L"differs" : L"is missing");
+    }
+    problem = what + L"these files (they match the recorded digests), but the site's copy of " + names +
+              L"; publish add --repair restores it";
+    return Verdict::Refused;
+}
 
 // Whether the site may take the release: a release of the same version and
 // language must hold the same bytes, and a product code names one release.
-Verdict judge(const SiteDescription& site, const PlannedRelease& plan, const std::wstring& description,
-              const std::wstring& releaseFolder, std::wstring& problem) {
+Verdict judge(const SiteDescription& site, const PlannedRelease& plan, const AddRequest& request,
+              const std::wstring& description, const std::wstring& releaseFolder, std::vector<size_t>& damaged,
+              std::wstring& problem) {
     for (const PublishedRelease& release : site.releases) {
         const bool sameRelease =
             equalsAsciiNoCase(release.language, plan.entry.language) && equalsAsciiNoCase(release.version, plan.entry.version);
         if (sameRelease) {
-            bool same = release.files.size() == plan.files.size();
-            for (size_t i = 0; same && i < plan.files.size(); ++i) {
-                same = equalsAsciiNoCase(release.files[i], plan.files[i].storedName) &&
-                       sameFileBytes(plan.files[i].path, sitePath(releaseFolder, plan.files[i].storedName));
-            }
             const std::wstring what = description + L": version '" + release.version + L"' of language " +
                                       release.language + L" is already published with ";
-            if (!same) {
-                problem = what + L"other files; publish the change under a new version";
-                return Verdict::Refused;
-            }
-            const std::wstring changes = preferenceChanges(release, plan.entry);
-            if (changes.empty()) return Verdict::AlreadyThere;
-            problem = what + L"other preferences (" + changes + L"); publish the change under a new version";
-            return Verdict::Refused;
+            return judgeSameRelease(release, plan, request, what, releaseFolder, damaged, problem);
         }
         if (equalsAsciiNoCase(release.productCode, plan.entry.productCode)) {
             problem = description + L": product code " + release.productCode + L" already belongs to version '" +
@@ -58,11 +100,43 @@ Verdict judge(const SiteDescription& site, const PlannedRelease& plan, const std
             return Verdict::Refused;
         }
     }
+    if (request.repair) {
+        problem = description + L": version '" + plan.entry.version + L"' of language " + plan.entry.language +
+                  L" is not published, so there is nothing to repair; nothing changed";
+        return Verdict::Refused;
+    }
     if (exists(releaseFolder)) {
         problem = L"folder '" + releaseFolder + L"' already exists, but " + description + L" lists no such release";
         return Verdict::Refused;
     }
     return Verdict::Publish;
+}
+
+// Puts back the damaged site copies: every new copy is written and checked
+// beside its place first, then each is moved over its place whole.
+bool repairCopies(const PlannedRelease& plan, const std::vector<size_t>& damaged, const std::wstring& releaseFolder,
+                  std::wstring& problem) {
+    if (!exists(releaseFolder) && !::CreateDirectoryW(releaseFolder.c_str(), nullptr)) {
+        problem = L"folder '" + releaseFolder + L"': cannot be created: " + systemReason(::GetLastError());
+        return false;
+    }
+    std::vector<std::unique_ptr<ReplacementFile>> copies;
+    for (size_t i : damaged) {
+        std::string bytes;
+        if (!ReadWholeFile(plan.files[i].path, bytes)) {
+            problem = L"file '" + plan.files[i].path + L"': cannot be read: " + systemReason(::GetLastError());
+            return false;
+        }
+        copies.emplace_back(new ReplacementFile(sitePath(releaseFolder, plan.files[i].storedName)));
+        if (!copies.back()->write(bytes, problem)) return false;
+        if (!sameFileBytes(plan.files[i].path, copies.back()->scratchPath())) {
+            problem = L"file '" + plan.files[i].path + L"': changed while it was copied; nothing repaired";
+            return false;
+        }
+    }
+    for (const auto& copy : copies)
+        if (!copy->replaceTarget(problem)) return false;
+    return true;
 }
 
 // Copies the files into folder under their site names and fills in their digests.
@@ -85,9 +159,11 @@ bool copyFiles(const std::wstring& folder, PlannedRelease& plan, std::wstring& p
 
 }  // namespace
 
-bool publishRelease(const AddRequest& request, std::wstring& report, std::wstring& problem) {
+bool publishRelease(const AddRequest& request, std::wstring& report, std::vector<std::wstring>& warnings,
+                    std::wstring& problem) {
     PlannedRelease plan;
     if (!planRelease(request, plan, problem)) return false;
+    warnings = plan.warnings;
 
     // The lock lives in the site's folder; a new site's folder goes again if nothing is published.
     NewFolders siteFolder;
@@ -129,11 +205,18 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
     }
     const std::wstring languageFolder = sitePath(request.site, plan.entry.language);
     const std::wstring releaseFolder = sitePath(languageFolder, plan.entry.version);
-    switch (judge(site, plan, descriptionPath, releaseFolder, problem)) {
+    std::vector<size_t> damaged;
+    switch (judge(site, plan, request, descriptionPath, releaseFolder, damaged, problem)) {
         case Verdict::Refused: return false;
         case Verdict::AlreadyThere:
             report = L"version '" + plan.entry.version + L"' of language " + plan.entry.language +
-                     L" is already published with these files; nothing changed";
+                     L" is already published with these files" +
+                     (request.repair ? L", and the site's copies are intact; nothing to repair" : L"; nothing changed");
+            return true;
+        case Verdict::Repair:
+            if (!repairCopies(plan, damaged, releaseFolder, problem)) return false;
+            report = L"repaired version '" + plan.entry.version + L"' of language " + plan.entry.language + L": " +
+                     counted(damaged.size(), L"site copy", L"site copies") + L" restored in " + releaseFolder;
             return true;
         case Verdict::Publish: break;
     }
@@ -170,5 +253,9 @@ bool publishRelease(const AddRequest& request, std::wstring& report, std::wstrin
     siteFolder.keep();
     report = L"published version '" + plan.entry.version + L"' of language " + plan.entry.language + L" (" +
              counted(plan.files.size(), L"file", L"files") + L") in " + releaseFolder;
+    // The program compares version texts, not numbers: say which text it must be stamped with.
+    if (plan.entry.version != plan.packageVersion)
+        report += L"; the package's ProductVersion is " + plan.packageVersion + L", and the program must be stamped "
+                  L"with version '" + plan.entry.version + L"' (publish settings does so)";
     return true;
 }

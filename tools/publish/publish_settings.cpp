@@ -5,12 +5,16 @@
 #include <map>
 
 #include "base/unique_any.h"
+#include "console.h"
+#include "host_check.h"
+#include "package_contents.h"
 #include "package_properties.h"
 #include "replacement_file.h"
 #include "settings_check.h"
 #include "settings_file.h"
 #include "site_description.h"
 #include "site_names.h"
+#include "stamp_setting_values.h"
 #include "product/ascii_compare.h"
 #include "product/installation_source.h"
 #include "product/names.h"
@@ -90,9 +94,6 @@ bool releasePin(const std::wstring& descriptionPath, const std::wstring& company
     return true;
 }
 
-const wchar_t* const writtenKeys[] = {L"companyName", L"productName", L"windowTitle",     L"productCode",
-                                      L"language",    L"version",     L"installationUrl", L"releaseDigest"};
-
 // A value goes on one line, and the stamping tool drops blanks around it.
 bool fitsOneLine(const std::wstring& value) {
     if (value.find_first_of(L"\r\n") != std::wstring::npos) return false;
@@ -108,6 +109,14 @@ bool writeAtomically(const std::wstring& path, const std::string& bytes, std::ws
 }  // namespace
 
 bool writeStampSettings(const SettingsRequest& request, std::wstring& report, std::vector<std::wstring>& problems) {
+    const std::wstring hostProblem =
+        request.host.empty() ? L"hostApplication: the value is empty" : hostApplicationProblem(request.host);
+    if (!hostProblem.empty()) {
+        problems.push_back(L"--host: " + hostProblem.substr(hostProblem.find(L": ") + 2) +
+                           (request.host.empty() ? L"; name the host the add-in runs in (" + knownHostNames() + L")"
+                                                 : std::wstring()));
+        return false;
+    }
     const std::wstring descriptionPath = sitePath(request.site, versionFileName);
     XmlDocument document;
     if (!document.loadFile(descriptionPath)) {
@@ -129,7 +138,8 @@ bool writeStampSettings(const SettingsRequest& request, std::wstring& report, st
         return false;
     }
     PackageProperties properties;
-    if (!readPackageProperties(package, properties, error)) {
+    PackageContents contents;
+    if (!readPackageProperties(package, properties, error) || !readPackageContents(package, contents, error)) {
         problems.push_back(error);
         return false;
     }
@@ -138,38 +148,54 @@ bool writeStampSettings(const SettingsRequest& request, std::wstring& report, st
                            release->productCode + L"', but its package has " + properties.productCode);
         return false;
     }
+    if (contents.loaderComponentCodes.empty()) {
+        problems.push_back(L"package '" + package + L"': installs no " + loaderManifestName +
+                           L", so there is no loader component for loaderComponentCodes and the bootstrapper "
+                           L"would find no add-in loader to configure");
+        return false;
+    }
 
-    std::wstring pin;
-    if (!releasePin(descriptionPath, site.applicationName, *release, request.installationUrl, pin, problems))
+    StampSettingInputs inputs;
+    inputs.company = site.applicationName;
+    inputs.manufacturer = properties.manufacturer;
+    inputs.productName = properties.productName;
+    inputs.productCode = release->productCode;
+    inputs.language = release->language;
+    inputs.version = release->version;
+    inputs.installationUrl = request.installationUrl;
+    inputs.hostApplication = request.host;
+    inputs.loaderComponentCodes = contents.loaderComponentCodes;
+    inputs.perUser = contents.perUser();
+    if (!releasePin(descriptionPath, site.applicationName, *release, request.installationUrl, inputs.releasePin,
+                    problems))
         return false;
     // The texts exactly as the bootstrapper compares them with the site.
-    const std::wstring values[] = {site.applicationName, properties.productName, properties.productName,
-                                   release->productCode, release->language,     release->version,
-                                   request.installationUrl, pin};
+    const std::vector<SettingLine> lines = stampSettingLines(inputs);
     std::map<UINT, std::wstring> table;
     std::wstring text = L"# Stamp settings for version " + release->version + L" (language " + release->language +
                         L") of " + descriptionPath + L", written by publish settings.\r\n";
-    for (size_t i = 0; i < sizeof(writtenKeys) / sizeof(writtenKeys[0]); ++i) {
-        if (!fitsOneLine(values[i]))
-            problems.push_back(std::wstring(writtenKeys[i]) + L": '" + values[i] +
+    for (const SettingLine& line : lines) {
+        if (!fitsOneLine(line.second))
+            problems.push_back(line.first + L": '" + line.second +
                                L"' has a line break or blanks around it, which a settings file cannot carry");
-        table[settingStringId(writtenKeys[i])] = values[i];
-        text += std::wstring(writtenKeys[i]) + L"=" + values[i] + L"\r\n";
+        table[settingStringId(line.first)] = line.second;
+        text += line.first + L"=" + line.second + L"\r\n";
     }
-    // The stamping tool's own checks, for the keys written here (the others
-    // keep the program's shipped values).
+    // The stamping tool's own checks, over the whole table it will stamp.
     wchar_t folder[MAX_PATH] = {};
     ::GetCurrentDirectoryW(MAX_PATH, folder);
-    for (const std::wstring& problem : settingProblems(table, std::wstring(folder) + L"\\")) {
-        for (const wchar_t* key : writtenKeys)
-            if (problem.compare(0, wcslen(key) + 1, std::wstring(key) + L":") == 0) problems.push_back(problem);
-    }
+    for (const std::wstring& problem : settingProblems(table, std::wstring(folder) + L"\\")) problems.push_back(problem);
+    for (const std::wstring& key : missingSettingKeys(table))
+        problems.push_back(key + L": publish settings has no value for it (a tool older than the program?)");
     if (!problems.empty()) return false;
     std::wstring problem;
     if (!writeAtomically(request.out, xml::wideToUtf8(text), problem)) {
         problems.push_back(problem);
         return false;
     }
-    report = L"wrote " + request.out + L" for version '" + release->version + L"' of language " + release->language;
+    report = L"wrote " + request.out + L" for version '" + release->version + L"' of language " + release->language +
+             L" (" + counted(lines.size(), L"setting", L"settings") + L"; privileges " +
+             (inputs.perUser ? L"user" : L"administrator") + L", loader component " +
+             table[settingStringId(L"loaderComponentCodes")] + L")";
     return true;
 }

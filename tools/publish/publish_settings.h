@@ -10,8 +10,10 @@ struct SettingsRequest {
     std::wstring versionText;
     std::wstring installationUrl;
     std::wstring language;  // empty: the one language the version is published in
+    std::wstring host;      // the hostApplication setting; must be one the program knows
     std::wstring out;
 };
 
-// Writes the file (whole or not at all). False with one line per problem.
+// Writes the file with every setting (whole or not at all). False with one
+// line per problem.
 bool writeStampSettings(const SettingsRequest& request, std::wstring& report, std::vector<std::wstring>& problems);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "file_bytes.h"
+#include "package_contents.h"
 #include "package_properties.h"
 #include "settings_check.h"
 #include "site_names.h"
@@ -19,8 +20,14 @@ bool planRelease(const AddRequest& request, PlannedRelease& plan, std::wstring& 
         }
     }
     PackageProperties package;
-    if (!readPackageProperties(request.package, package, problem)) return false;
+    PackageContents contents;
+    if (!readPackageProperties(request.package, package, problem) ||
+        !readPackageContents(request.package, contents, problem) || !packageOpensForInstall(request.package, problem))
+        return false;
     const std::wstring packageWhat = L"package '" + request.package + L"': ";
+    if (contents.loaderComponentCodes.empty())
+        plan.warnings.push_back(packageWhat + L"installs no " + loaderManifestName +
+                                L"; the bootstrapper will find no add-in loader to configure");
     if (!isLanguageId(package.productLanguage)) {
         problem = packageWhat + L"ProductLanguage '" + package.productLanguage +
                   L"' is not one decimal language identifier, which the bootstrapper's language setting must equal";
@@ -28,6 +35,7 @@ bool planRelease(const AddRequest& request, PlannedRelease& plan, std::wstring& 
     }
     plan.entry.language = package.productLanguage;
     plan.entry.version = request.versionText.empty() ? package.productVersion : request.versionText;
+    plan.packageVersion = package.productVersion;
     const std::wstring versionProblem = sitePathPartProblem(plan.entry.version);
     if (!versionProblem.empty()) {
         problem = L"version text '" + plan.entry.version + L"' cannot name the release's folder: " + versionProblem;

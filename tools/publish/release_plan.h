@@ -18,6 +18,8 @@ struct PlannedRelease {
     NewRelease entry;
     std::vector<SourceFile> files;  // the package first
     std::wstring company;           // of a new version_info.xml
+    std::wstring packageVersion;    // the package's ProductVersion
+    std::vector<std::wstring> warnings;  // what the package lacks that a run needs; one line each
 };
 
 // Reads the package and checks every name the release will have on the site.

@@ -4,11 +4,15 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <vector>
 #include <memory>
 
 #include "base/unique_any.h"
 #include "file_bytes.h"
+#include "site_description.h"
+#include "xml_position.h"
 #include "folder_tree.h"
+#include "product/ascii_compare.h"
 #include "product/combine.h"
 #include "product/installation_source.h"
 #include "product/names.h"
@@ -43,6 +47,11 @@ private:
     bool fetchVersionInfo();
     bool readVersionInfo(XmlDocument& document);
     bool fetchRelease(const ProductDescription& description);
+    void explainSelection(XmlDocument& document);
+    void explainPin(const ProductDescription& description);
+    std::wstring given(const wchar_t* what, const std::wstring& value) const {
+        return request_.givenBy + what + L" '" + value + L"'";
+    }
     void fetchFile(const ProductDescription& description, size_t index);
 
     const CheckRequest& request_;
@@ -71,7 +80,8 @@ CheckOutcome Check::run() {
     // What the bootstrapper refuses at its start, before it fetches anything.
     if (!isPlainFolderNamePart(request_.company))
         return failAtStart(L"The 'Company Name' parameter is not correctly formed.");
-    source_ = classifyInstallationUrl(request_.installationUrl, currentFolder());
+    const std::wstring base = request_.programFolder.empty() ? currentFolder() : request_.programFolder;
+    source_ = classifyInstallationUrl(request_.installationUrl, base);
     if (source_.kind == Unrecognized || source_.kind == FtpAddress)
         return failAtStart(L"The 'Installation Url' parameter is not correctly formed.");
     scratch_.reset(new ScratchFolder(makeTemporaryFolder(L"publish-check-")));
@@ -79,7 +89,12 @@ CheckOutcome Check::run() {
     if (folder_.empty()) return failAtStart(textWithCode(L"Failed to create the temporary folder", ::GetLastError()));
     if (source_.kind == WebAddress) web_.reset(new WebFetcher);
     XmlDocument document;
-    if (!fetchVersionInfo() || !readVersionInfo(document)) return outcome_;
+    if (!fetchVersionInfo()) {
+        outcome_.details.push_back(given(L" the installation URL", request_.installationUrl) +
+                                   L"; version_info.xml is fetched from " + source_.versionInfoLocation);
+        return outcome_;
+    }
+    if (!readVersionInfo(document)) return outcome_;
 
     ProductDescription description;
     DescriptionInputs inputs;
@@ -87,14 +102,15 @@ CheckOutcome Check::run() {
     inputs.language = request_.language;
     inputs.version = request_.versionText;
     inputs.installationUrl = request_.installationUrl;
-    // A relative folder is taken from the current folder here, where the program takes it from its own.
+    // A relative folder is taken from the program's folder, or the current one without a program.
     if (source_.kind == LocalFolder && ::PathIsRelativeW(request_.installationUrl.c_str()))
-        inputs.installationUrl = combinePath(currentFolder(), request_.installationUrl);
+        inputs.installationUrl = combinePath(base, request_.installationUrl);
     inputs.downloadFolder = folder_;
     inputs.webSource = source_.kind == WebAddress;
     std::wstring errorText;
     if (!readProductDescription(document, inputs, description, errorText)) {
         fail(L"ParseXML", errorText);
+        explainSelection(document);
         return outcome_;
     }
     if (description.products.empty()) {
@@ -103,8 +119,10 @@ CheckOutcome Check::run() {
     }
     if (pinned() && !description.sourceFiles.empty() && !releaseMatchesPin(description, request_.releaseDigest)) {
         fail(L"ParseXML", pinnedListingMismatchText());
+        explainPin(description);
         return outcome_;
     }
+    if (description.sourceFiles.empty()) explainSelection(document);
     if (!fetchRelease(description)) return outcome_;
     if (description.msiFileName.empty())
         fail(L"RunMSI", L"The 'msi' attribute is not defined in the 'version_info.xml' file.");
@@ -146,7 +164,50 @@ bool Check::readVersionInfo(XmlDocument& document) {
     std::wstring failure;
     if (loadVersionFile(storedVersionFile(folder_), document, failure)) return true;
     fail(L"ReadXML", failure);
+    // The box names the download folder's copy; the publisher needs the place in the site's file.
+    if (!document.resultText().empty())
+        outcome_.details.push_back(source_.versionInfoLocation + L": " +
+                                   parseErrorPlace(document));
     return false;
+}
+
+// Which of company, language and version the site does not have, with what it has.
+void Check::explainSelection(XmlDocument& document) {
+    SiteDescription site;
+    std::wstring error;
+    if (!readSiteDescription(document, site, error)) return;
+    if (!equalsAsciiNoCase(site.applicationName, request_.company)) {
+        outcome_.details.push_back(L"version_info.xml names the company '" + site.applicationName + L"'; " +
+                                   given(L"", request_.company));
+        return;
+    }
+    std::vector<std::wstring> languages, versions;
+    for (const PublishedRelease& release : site.releases) {
+        if (std::find(languages.begin(), languages.end(), release.language) == languages.end())
+            languages.push_back(release.language);
+        if (equalsAsciiNoCase(release.language, request_.language)) versions.push_back(release.version);
+    }
+    const auto joined = [](const std::vector<std::wstring>& names) {
+        std::wstring text;
+        for (const std::wstring& name : names) text += (text.empty() ? L"'" : L", '") + name + L"'";
+        return text.empty() ? std::wstring(L"none") : text;
+    };
+    if (versions.empty()) {
+        outcome_.details.push_back(L"version_info.xml lists the languages " + joined(languages) + L"; " +
+                                   given(L" language", request_.language));
+        return;
+    }
+    for (const std::wstring& version : versions)
+        if (equalsAsciiNoCase(version, request_.versionText)) return;
+    outcome_.details.push_back(L"version_info.xml lists the versions " + joined(versions) + L" for language " +
+                               request_.language + L"; " + given(L" version", request_.versionText));
+}
+
+void Check::explainPin(const ProductDescription& description) {
+    std::wstring sitePin;
+    if (!releasePinText(description, sitePin)) sitePin = L"none (it lacks a size or a digest)";
+    outcome_.details.push_back(L"version_info.xml's release gives the pin " + sitePin + L"; " +
+                               given(L" the pin", request_.releaseDigest));
 }
 
 bool Check::fetchRelease(const ProductDescription& description) {

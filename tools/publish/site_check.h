@@ -11,11 +11,18 @@ struct CheckRequest {
     std::wstring language;
     std::wstring versionText;
     std::wstring releaseDigest;  // the program's pin, or empty
+    // Who gives the values above, for the details: "the program is stamped for",
+    // "the settings file gives", "the options give".
+    std::wstring givenBy = L"the options give";
+    // Where a relative installation URL is taken from, with its trailing
+    // backslash: the stamped program's folder; empty for the current folder.
+    std::wstring programFolder;
 };
 
 struct CheckOutcome {
     std::vector<std::wstring> problems;  // one line each, in the order a run meets them
     std::wstring boxText;                // what the bootstrapper would show; empty when it installs
+    std::vector<std::wstring> details;   // both sides of each mismatch behind the box, one line each
     size_t files = 0;                    // release files fetched and stored
     long long bytes = 0;
 };

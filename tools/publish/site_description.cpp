@@ -117,7 +117,10 @@ bool readSiteDescription(XmlDocument& document, SiteDescription& site, std::wstr
                 release.customActionAssembly = document.getAttribute(L"customActionAssembly");
                 release.customActionClass = document.getAttribute(L"customActionClass");
                 document.enterElement();
-                while (document.findElement(L"file")) release.files.push_back(document.getElementText());
+                while (document.findElement(L"file")) {
+                    release.fileDigests.push_back(document.getAttribute(L"sha256"));
+                    release.files.push_back(document.getElementText());
+                }
                 document.leaveElement();
                 readPreferences(document, release);
             }

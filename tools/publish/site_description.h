@@ -13,6 +13,7 @@ struct PublishedRelease {
     std::wstring productCode;
     std::wstring msi;                 // the files element's msi attribute
     std::vector<std::wstring> files;  // file element texts, as written
+    std::vector<std::wstring> fileDigests;  // each file element's sha256 attribute; empty when absent
     std::wstring customActionAssembly;  // the files element's, as written
     std::wstring customActionClass;
     std::wstring showInstallUI;  // the text of preferences' showInstallUI; empty when absent

@@ -1,6 +1,7 @@
 #include "settings_check.h"
 
 #include "base/sha256_digest.h"
+#include "host_check.h"
 #include "product/ascii_compare.h"
 #include "product/installation_source.h"
 #include "product/names.h"
@@ -100,6 +101,7 @@ std::vector<std::wstring> settingProblems(const std::map<UINT, std::wstring>& ta
     if (!isBracedGuid(productCode)) add(L"productCode: " + quoted(productCode) + L" is not a braced GUID");
     add(companyProblem(valueOf(table, IDS_COMPANY_NAME)));
     if (valueOf(table, IDS_VERSION).empty()) add(L"version: the value is empty");
+    add(hostApplicationProblem(valueOf(table, IDS_HOST_APPLICATION)));
     checkChoice(L"showProgressWindow", valueOf(table, IDS_SHOW_PROGRESS_WINDOW), L"true", L"false", problems);
     const std::wstring pin = valueOf(table, IDS_RELEASE_DIGEST);
     Sha256Digest parsed;

@@ -36,6 +36,13 @@ UINT settingStringId(const std::wstring& key) {
     return 0;
 }
 
+std::vector<std::wstring> missingSettingKeys(const std::map<UINT, std::wstring>& values) {
+    std::vector<std::wstring> missing;
+    for (const SettingField& field : settingFields)
+        if (values.count(field.id) == 0) missing.push_back(field.name);
+    return missing;
+}
+
 bool parseSettingsText(const std::string& bytes, std::map<UINT, std::wstring>& values,
                        std::vector<std::wstring>& problems) {
     std::string text = bytes;

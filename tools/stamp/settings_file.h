@@ -17,3 +17,7 @@ UINT settingStringId(const std::wstring& key);
 // UTF-8; values is then left as it was.
 bool parseSettingsText(const std::string& bytes, std::map<UINT, std::wstring>& values,
                        std::vector<std::wstring>& problems);
+
+// The settings keys (AppSettings field names) that values has no entry for, in
+// the program's order: each would keep the built program's value.
+std::vector<std::wstring> missingSettingKeys(const std::map<UINT, std::wstring>& values);

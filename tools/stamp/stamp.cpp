@@ -169,7 +169,7 @@ bool writeCopy(const std::wstring& source, const Blocks& blocks, const std::wstr
 }  // namespace
 
 bool stampProgram(const std::wstring& source, const std::wstring& settingsFile, const std::wstring& target,
-                  bool checked, std::vector<std::wstring>& problems) {
+                  bool checked, bool keepBuiltIn, std::vector<std::wstring>& problems) {
     std::wstring error;
     auto fail = [&problems](const std::wstring& problem) {
         problems.push_back(problem);
@@ -182,6 +182,16 @@ bool stampProgram(const std::wstring& source, const std::wstring& settingsFile, 
     if (!parseSettingsText(bytes, values, reasons)) {
         for (const std::wstring& reason : reasons) problems.push_back(L"settings file '" + settingsFile + L"', " + reason);
         return false;
+    }
+    if (checked && !keepBuiltIn) {
+        const std::vector<std::wstring> missing = missingSettingKeys(values);
+        if (!missing.empty()) {
+            std::wstring names;
+            for (const std::wstring& key : missing) names += (names.empty() ? L"" : L", ") + key;
+            return fail(L"settings file '" + settingsFile + L"' leaves out " + names +
+                        L", which would keep the built program's values; give every setting "
+                        L"(publish settings writes them all), or --keep-built-in to keep them on purpose");
+        }
     }
     if (::GetFileAttributesW(source.c_str()) == INVALID_FILE_ATTRIBUTES)
         return fail(failure(L"cannot open the program '" + source + L"'", ::GetLastError()));

@@ -4,8 +4,10 @@
 #include <vector>
 
 // Stamps target from source with the settings file. When checked, a table the
-// program would reject or misread (settingProblems) is refused; unchecked lets
-// tests give the program such a table on purpose. On failure returns false with
+// program would reject or misread (settingProblems) is refused, and so is a
+// file that leaves settings out unless keepBuiltIn: a left-out key silently
+// keeps the built program's (the sample product's) value. Unchecked lets tests
+// give the program such a table on purpose. On failure returns false with
 // one line per problem in problems and leaves no target behind.
 bool stampProgram(const std::wstring& source, const std::wstring& settingsFile, const std::wstring& target,
-                  bool checked, std::vector<std::wstring>& problems);
+                  bool checked, bool keepBuiltIn, std::vector<std::wstring>& problems);

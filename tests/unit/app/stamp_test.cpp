@@ -227,8 +227,9 @@ RunResult runStamp(const std::wstring& arguments) {
 
 std::wstring quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
+// With --keep-built-in: these tests give only the keys they are about.
 std::wstring stampArguments(const std::wstring& source, const std::wstring& settings, const std::wstring& target) {
-    return quoted(source) + L" " + quoted(settings) + L" " + quoted(target);
+    return L"--keep-built-in " + quoted(source) + L" " + quoted(settings) + L" " + quoted(target);
 }
 
 // The settings a bootstrapper would read from its own string table.
@@ -356,4 +357,31 @@ TEST_F(StampProgram, MissingFilesAndUnwritableTargetsFail) {
         EXPECT_EQ(lineCount(run.errorOutput), 1) << run.errorOutput;
         EXPECT_FALSE(fileExists(target)) << c.says;
     }
+}
+
+// A left-out key would silently keep the built program's (the sample's) value.
+TEST_F(StampProgram, LeftOutKeysAreNamedUnlessKeptOnPurpose) {
+    writeFile(settingsFile, "version=3.1.0\nlanguage=1033\n");
+    const std::wstring plain = quoted(source) + L" " + quoted(settingsFile) + L" " + quoted(target);
+    const RunResult run = runStamp(plain);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(lineCount(run.errorOutput), 1) << run.errorOutput;
+    EXPECT_NE(run.errorOutput.find("leaves out windowClassName, loaderComponentCodes, installationUrl, privileges,"),
+              std::string::npos)
+        << run.errorOutput;
+    EXPECT_EQ(run.errorOutput.find("language,"), std::string::npos) << run.errorOutput;
+    EXPECT_FALSE(fileExists(target));
+
+    ASSERT_EQ(runStamp(stampArguments(source, settingsFile, target)).exitCode, 0u);
+    EXPECT_EQ(settingsOf(target).version, L"3.1.0");
+}
+
+TEST_F(StampProgram, AHostTheProgramDoesNotKnowIsRefused) {
+    writeFile(settingsFile, "hostApplication=Notepad\n");
+    const RunResult run = runStamp(stampArguments(source, settingsFile, target));
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_NE(run.errorOutput.find("stamp: hostApplication: 'Notepad' is not a host the program knows (Excel,"),
+              std::string::npos)
+        << run.errorOutput;
+    EXPECT_FALSE(fileExists(target));
 }
