@@ -16,6 +16,7 @@
 
 #include "command_options.h"
 #include "console.h"
+#include "package_signature.h"
 #include "publish_add.h"
 #include "publish_settings.h"
 #include "site_check.h"
@@ -63,6 +64,7 @@ int add(const CommandOptions& options) {
     if (options.has(L"--version-text") && request.versionText.empty()) return usage(L"--version-text is empty");
     std::wstring report, problem;
     const bool published = publishRelease(request, report, problem);
+    if (published && !packageIsSigned(request.package)) printLine(stderr, L"publish: " + unsignedPackageWarning(request.package));
     return finish(published, report, {problem});
 }
 

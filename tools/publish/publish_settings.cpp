@@ -5,6 +5,7 @@
 #include <map>
 
 #include "base/unique_any.h"
+#include "copyright_text.h"
 #include "package_properties.h"
 #include "replacement_file.h"
 #include "settings_check.h"
@@ -91,13 +92,20 @@ bool releasePin(const std::wstring& descriptionPath, const std::wstring& company
 }
 
 const wchar_t* const writtenKeys[] = {L"companyName", L"productName", L"windowTitle",     L"productCode",
-                                      L"language",    L"version",     L"installationUrl", L"releaseDigest"};
+                                      L"language",    L"version",     L"installationUrl", L"releaseDigest",
+                                      L"copyright"};
 
 // A value goes on one line, and the stamping tool drops blanks around it.
 bool fitsOneLine(const std::wstring& value) {
     if (value.find_first_of(L"\r\n") != std::wstring::npos) return false;
     return value.empty() || (value.front() != L' ' && value.front() != L'\t' && value.back() != L' ' &&
                              value.back() != L'\t');
+}
+
+unsigned currentYear() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    return now.wYear;
 }
 
 bool writeAtomically(const std::wstring& path, const std::string& bytes, std::wstring& problem) {
@@ -145,7 +153,8 @@ bool writeStampSettings(const SettingsRequest& request, std::wstring& report, st
     // The texts exactly as the bootstrapper compares them with the site.
     const std::wstring values[] = {site.applicationName, properties.productName, properties.productName,
                                    release->productCode, release->language,     release->version,
-                                   request.installationUrl, pin};
+                                   request.installationUrl, pin,
+                                   copyrightText(currentYear(), properties.manufacturer)};
     std::map<UINT, std::wstring> table;
     std::wstring text = L"# Stamp settings for version " + release->version + L" (language " + release->language +
                         L") of " + descriptionPath + L", written by publish settings.\r\n";
