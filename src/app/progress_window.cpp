@@ -201,9 +201,10 @@ HWND createProgressDialog(HINSTANCE instance, const std::wstring& className) {
     size_t size = 0;
     if (!findDialogTemplate(instance, IDD_PROGRESS, data, size)) return nullptr;
     const std::vector<BYTE> patched = dialogTemplateWithClass(data, size, className);
-    HWND window = patched.empty() ? ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_PROGRESS), nullptr, nullptr, 0)
-                                  : ::CreateDialogIndirectParamW(
-                                        instance, reinterpret_cast<const DLGTEMPLATE*>(patched.data()), nullptr, nullptr, 0);
+    HWND window = patched.empty()
+                      ? ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_PROGRESS), nullptr, nullptr, 0)
+                      : ::CreateDialogIndirectParamW(instance, reinterpret_cast<const DLGTEMPLATE*>(patched.data()),
+                                                     nullptr, nullptr, 0);
     if (window != nullptr) prepareDpiScaling(window);
     return window;
 }

@@ -49,7 +49,9 @@ void rescaleForDpi(HWND window, UINT newDpi, const RECT& suggested) {
                    suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     if (newDpi == oldDpi) return;
 
-    auto scale = [oldDpi, newDpi](LONG value) { return ::MulDiv(value, static_cast<int>(newDpi), static_cast<int>(oldDpi)); };
+    auto scale = [oldDpi, newDpi](LONG value) {
+        return ::MulDiv(value, static_cast<int>(newDpi), static_cast<int>(oldDpi));
+    };
     HFONT font = nullptr;
     LOGFONTW face;
     // Our class answers no WM_GETFONT; the controls hold the dialog's font.

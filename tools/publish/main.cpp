@@ -64,7 +64,8 @@ int add(const CommandOptions& options) {
     if (options.has(L"--version-text") && request.versionText.empty()) return usage(L"--version-text is empty");
     std::wstring report, problem;
     const bool published = publishRelease(request, report, problem);
-    if (published && !packageIsSigned(request.package)) printLine(stderr, L"publish: " + unsignedPackageWarning(request.package));
+    if (published && !packageIsSigned(request.package))
+        printLine(stderr, L"publish: " + unsignedPackageWarning(request.package));
     return finish(published, report, {problem});
 }
 

@@ -56,7 +56,7 @@ bool readHeaders(const std::string& image, Headers& h) {
 // The furthest byte (relative to the section's start) that the resource tree
 // below directory reaches; false when a piece lies outside limit.
 bool treeExtent(const std::string& image, size_t base, uint32_t sectionAddress, uint32_t limit, uint32_t directory,
-                int depth, uint32_t& extent) {
+                int depth, uint32_t& extent, uint32_t& entriesLeft) {
     auto reach = [&extent, limit](uint64_t end) {
         if (end > limit) return false;
         if (end > extent) extent = static_cast<uint32_t>(end);
@@ -64,6 +64,9 @@ bool treeExtent(const std::string& image, size_t base, uint32_t sectionAddress, 
     };
     if (depth > 3 || !reach(static_cast<uint64_t>(directory) + 16)) return false;
     const uint32_t count = readU16(image, base + directory + 12) + readU16(image, base + directory + 14);
+    // Entries may point at shared directories; a bound on the walk keeps a crafted tree from taking forever.
+    if (count > entriesLeft) return false;
+    entriesLeft -= count;
     if (!reach(static_cast<uint64_t>(directory) + 16 + 8ull * count)) return false;
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t name = 0, target = 0;
@@ -76,7 +79,8 @@ bool treeExtent(const std::string& image, size_t base, uint32_t sectionAddress, 
                 return false;
         }
         if (target & 0x80000000u) {
-            if (!treeExtent(image, base, sectionAddress, limit, target & 0x7FFFFFFFu, depth + 1, extent)) return false;
+            if (!treeExtent(image, base, sectionAddress, limit, target & 0x7FFFFFFFu, depth + 1, extent, entriesLeft))
+                return false;
             continue;
         }
         uint32_t address = 0, size = 0;
@@ -117,8 +121,9 @@ bool fitResourceSection(std::string& image) {
             readU32(image, h.sections + 40 * j + 12, other);
             if (other > address && other - address < room) room = other - address;
         }
-        uint32_t extent = 0;
-        if (!treeExtent(image, rawOffset, address, static_cast<uint32_t>(room), rootAddress - address, 0, extent))
+        uint32_t extent = 0, entriesLeft = 65536;
+        if (!treeExtent(image, rawOffset, address, static_cast<uint32_t>(room), rootAddress - address, 0, extent,
+                        entriesLeft))
             return false;
         const uint32_t coveredByDirectory = rootAddress - address + directorySize;
         if (extent > virtualSize) writeU32(image, section + 8, extent);
