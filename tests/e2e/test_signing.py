@@ -74,6 +74,8 @@ def resources(path: Path) -> tuple[dict[str, str], str, str]:
 
 
 def test_the_stamped_program_reads_back_with_windres(scenario):
+    built = resources(scenario.session.program("bootstrapper.exe"))[0]
+    assert built["FileDescription"] == "Web bootstrapper (not stamped)" and built["CompanyName"] == "", built
     program = scenario.stamp({"productName": "Talvoro Plug-in", "version": "2.2.015",
                               "copyright": "\u00a9 2026 Talvoro"}, name="TalvoroSetup.exe")
     values, header, manifest = resources(program.unix)

@@ -366,32 +366,6 @@ TEST_F(StampProgram, MissingFilesAndUnwritableTargetsFail) {
 
 namespace {
 
-// One value of the program file's version resource, through the system's own reader.
-struct VersionInfo {
-    std::vector<BYTE> block;
-    explicit VersionInfo(const std::wstring& program) {
-        DWORD handle = 0;
-        block.resize(::GetFileVersionInfoSizeW(program.c_str(), &handle));
-        if (block.empty() || !::GetFileVersionInfoW(program.c_str(), 0, static_cast<DWORD>(block.size()), block.data()))
-            block.clear();
-    }
-    std::wstring value(const std::wstring& name) {
-        wchar_t* text = nullptr;
-        UINT length = 0;
-        const std::wstring path = L"\\StringFileInfo\\040904b0\\" + name;
-        if (block.empty() || !::VerQueryValueW(block.data(), path.c_str(), reinterpret_cast<void**>(&text), &length))
-            return L"<missing>";
-        return std::wstring(text, length > 0 ? length - 1 : 0);
-    }
-    VS_FIXEDFILEINFO fixed() {
-        VS_FIXEDFILEINFO* info = nullptr;
-        UINT length = 0;
-        if (block.empty() || !::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length))
-            return VS_FIXEDFILEINFO{};
-        return *info;
-    }
-};
-
 // The file offset of the first section header and of the data directories of a PE32+ or PE32 image.
 void headerOffsets(const std::string& image, size_t& directories, size_t& sections, unsigned& count) {
     const size_t pe = *reinterpret_cast<const DWORD*>(&image[0x3C]);
@@ -417,36 +391,6 @@ TEST(VersionNumbers, NumericFormIsUpToFourDecimalParts) {
         EXPECT_EQ(numericVersion(c.first, parts), c.second != std::vector<WORD>(4, 0)) << c.first;
         EXPECT_EQ(std::vector<WORD>(parts, parts + 4), c.second) << c.first;
     }
-}
-
-TEST_F(StampProgram, VersionResourceDescribesTheStampedProgramAndTheBuiltOneIsNeutral) {
-    EXPECT_EQ(VersionInfo(source).value(L"FileDescription"), L"Web bootstrapper (not stamped)");
-    EXPECT_EQ(VersionInfo(source).value(L"CompanyName"), L"");
-
-    writeFile(settingsFile, "productName=Caf\xC3\xA9 Add-in\ncompanyName=Talvoro Software\nversion=2.2.015\n"
-                            "copyright=\xC2\xA9 2026 Talvoro Software\n");
-    const std::wstring named = folder.path() + L"TalvoroSetup.exe";
-    ASSERT_EQ(runStamp(stampArguments(source, settingsFile, named)).exitCode, 0u);
-    VersionInfo info(named);
-    EXPECT_EQ(info.value(L"CompanyName"), L"Talvoro Software");
-    EXPECT_EQ(info.value(L"ProductName"), L"Caf\x00E9 Add-in");
-    EXPECT_EQ(info.value(L"FileDescription"), L"Caf\x00E9 Add-in Setup");
-    EXPECT_EQ(info.value(L"ProductVersion"), L"2.2.015");
-    EXPECT_EQ(info.value(L"FileVersion"), L"2.2.15.0");
-    EXPECT_EQ(info.value(L"OriginalFilename"), L"TalvoroSetup.exe");
-    EXPECT_EQ(info.value(L"LegalCopyright"), L"\x00A9 2026 Talvoro Software");
-    EXPECT_EQ(info.fixed().dwFileVersionMS, 0x00020002u);
-    EXPECT_EQ(info.fixed().dwFileVersionLS, 0x000F0000u);
-    EXPECT_EQ(info.fixed().dwProductVersionMS, 0x00020002u);
-
-    // A version text without a numeric form; a restamp keeps what the file leaves out.
-    writeFile(settingsFile, "version=2024 spring\n");
-    ASSERT_EQ(runStamp(stampArguments(named, settingsFile, target)).exitCode, 0u);
-    VersionInfo other(target);
-    EXPECT_EQ(other.value(L"FileVersion"), L"0.0.0.0");
-    EXPECT_EQ(other.value(L"ProductVersion"), L"2024 spring");
-    EXPECT_EQ(other.value(L"LegalCopyright"), L"\x00A9 2026 Talvoro Software");
-    EXPECT_EQ(other.value(L"OriginalFilename"), L"stamped.exe");
 }
 
 TEST_F(StampProgram, SignedProgramOrControlCharacterInCopyrightIsRefusedWithNoTarget) {
