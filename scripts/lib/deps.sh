@@ -5,7 +5,7 @@ DEB_PACKAGES="cmake ninja-build
  g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
  wine wine64 xvfb xauth x11-utils wixl msitools python3 python3-pytest imagemagick
- googletest libgtest-dev libpugixml-dev clang libclang-rt-14-dev curl openssl"
+ googletest libgtest-dev libpugixml-dev clang libclang-rt-14-dev curl openssl osslsigncode"
 DEB_PACKAGES_WIN32="wine32:i386"
 
 # Sourced from the repository's root folder.

@@ -10,6 +10,7 @@
 #include "app/errors.h"
 #include "app/resource_ids.h"
 #include "app/shell.h"
+#include "app/window_dpi.h"
 #include "app/window_texts.h"
 #include "bootstrap/bootstrapper.h"
 #include "bootstrap/pipeline_messages.h"
@@ -152,6 +153,9 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PIPELINE_FAILED:
         showPipelineFailure(wParam, lParam);
         return 0;
+    case WM_DPICHANGED:
+        rescaleForDpi(window, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_INSTALLING:
         if (mainWindow != nullptr && ::IsWindowVisible(mainWindow)) ::ShowWindow(mainWindow, SW_HIDE);
         return 0;
@@ -197,9 +201,12 @@ HWND createProgressDialog(HINSTANCE instance, const std::wstring& className) {
     size_t size = 0;
     if (!findDialogTemplate(instance, IDD_PROGRESS, data, size)) return nullptr;
     const std::vector<BYTE> patched = dialogTemplateWithClass(data, size, className);
-    if (patched.empty()) return ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_PROGRESS), nullptr, nullptr, 0);
-    return ::CreateDialogIndirectParamW(instance, reinterpret_cast<const DLGTEMPLATE*>(patched.data()), nullptr,
-                                        nullptr, 0);
+    HWND window = patched.empty()
+                      ? ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_PROGRESS), nullptr, nullptr, 0)
+                      : ::CreateDialogIndirectParamW(instance, reinterpret_cast<const DLGTEMPLATE*>(patched.data()),
+                                                     nullptr, nullptr, 0);
+    if (window != nullptr) prepareDpiScaling(window);
+    return window;
 }
 
 bool createProgressWindow(HINSTANCE instance, int showCommand, BOOL processElevated, bool laterThanVersion5) {

@@ -27,7 +27,7 @@ AppSettings& appSettings() {
     return settings;
 }
 
-const SettingField settingFields[13] = {
+const SettingField settingFields[14] = {
     {L"windowClassName", IDS_WINDOW_CLASS_NAME, &AppSettings::windowClassName},
     {L"loaderComponentCodes", IDS_LOADER_COMPONENT_CODES, &AppSettings::loaderComponentCodes},
     {L"installationUrl", IDS_INSTALLATION_URL, &AppSettings::installationUrl},
@@ -41,4 +41,5 @@ const SettingField settingFields[13] = {
     {L"version", IDS_VERSION, &AppSettings::version},
     {L"showProgressWindow", IDS_SHOW_PROGRESS_WINDOW, &AppSettings::showProgressWindow},
     {L"releaseDigest", IDS_RELEASE_DIGEST, &AppSettings::releaseDigest},
+    {L"copyright", IDS_COPYRIGHT, &AppSettings::copyright},
 };

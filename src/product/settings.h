@@ -21,6 +21,7 @@ struct AppSettings {
     std::wstring version;               // 142
     std::wstring showProgressWindow;    // 143, "false" hides the window
     std::wstring releaseDigest;         // 144, empty, or the pin of the one release to install
+    std::wstring copyright;             // 146, the version resource's LegalCopyright; may be empty
 
     // Derived at start-up.
     std::wstring commandLine;   // argument part of the command line
@@ -45,4 +46,4 @@ struct SettingField {
     UINT id;
     std::wstring AppSettings::*value;
 };
-extern const SettingField settingFields[13];
+extern const SettingField settingFields[14];

@@ -129,6 +129,7 @@ DEFAULT_SETTINGS = {
     "version": "2.2.015",
     "showProgressWindow": "true",
     "releaseDigest": "",
+    "copyright": "",
 }
 
 # Changing the template recipe (or Wine) makes every session rebuild it once.

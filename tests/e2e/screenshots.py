@@ -5,7 +5,8 @@ arrives, and the box a run ends with when version_info.xml names another company
 
     BOOTSTRAP_ARCH=win64 python3 tests/e2e/screenshots.py docs/images
 
-Writes progress-window.png and failure-box.png into the folder given.
+Writes progress-window.png and failure-box.png into the folder given, taken at
+96 DPI, and the same two at 192 DPI (Wine's LogPixels) with "-192" in their names.
 """
 from __future__ import annotations
 
@@ -39,6 +40,13 @@ def crop(scenario, state: dict, path: Path):
                     str(path)], input=pixels, check=True, timeout=60)
 
 
+def set_dpi(scenario, dpi: int):
+    """The screen's DPI as Wine reads it when a program starts."""
+    scenario.reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", dpi, "REG_DWORD")
+    scenario.reg_add(r"HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts", "LogPixels",
+                     dpi, "REG_DWORD")
+
+
 def shoot(scenario, root: Path, rules, company: str, out: Path, name: str):
     """Runs the program over the site and crops the window or box that shows."""
     publish(root, {"Setup.msi": content(4096, 1)}, version_info(["Setup.msi"], msi="Setup.msi", company=company))
@@ -69,11 +77,15 @@ def main() -> int:
     session = harness.WineSession()
     session.start()
     try:
-        for name, company, rules in (
-                ("progress-window.png", "Talvoro", [f"{RELEASE}Setup.msi=slow?interval=20&chunk=262144"]),
-                ("failure-box.png", "Korvant", [])):
+        pictures = [(dpi, name + ("" if dpi == 96 else f"-{dpi}") + ".png", company, rules)
+                    for dpi in (96, 192)
+                    for name, company, rules in (
+                        ("progress-window", "Talvoro", [f"{RELEASE}Setup.msi=slow?interval=20&chunk=262144"]),
+                        ("failure-box", "Korvant", []))]
+        for dpi, name, company, rules in pictures:
             scenario = harness.Scenario(session, Path(name).stem)
             try:
+                set_dpi(scenario, dpi)
                 shoot(scenario, scenario.run_dir / "www", rules, company, out, name)
             finally:
                 scenario.stop()

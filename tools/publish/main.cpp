@@ -18,6 +18,7 @@
 
 #include "command_options.h"
 #include "console.h"
+#include "package_signature.h"
 #include "publish_add.h"
 #include "publish_settings.h"
 #include "site_check.h"
@@ -121,6 +122,7 @@ int add(const CommandOptions& options) {
     std::wstring report, problem;
     std::vector<std::wstring> warnings;
     const bool published = publishRelease(request, report, warnings, problem);
+    if (published && !packageIsSigned(request.package)) warnings.push_back(unsignedPackageWarning(request.package));
     return finish(published, report, {problem}, warnings);
 }
 

@@ -6,6 +6,7 @@
 
 #include "base/unique_any.h"
 #include "console.h"
+#include "copyright_text.h"
 #include "host_check.h"
 #include "package_contents.h"
 #include "package_properties.h"
@@ -101,6 +102,12 @@ bool fitsOneLine(const std::wstring& value) {
                              value.back() != L'\t');
 }
 
+unsigned currentYear() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    return now.wYear;
+}
+
 bool writeAtomically(const std::wstring& path, const std::string& bytes, std::wstring& problem) {
     ReplacementFile file(path);
     return file.write(bytes, problem) && file.replaceTarget(problem);
@@ -166,6 +173,7 @@ bool writeStampSettings(const SettingsRequest& request, std::wstring& report, st
     inputs.hostApplication = request.host;
     inputs.loaderComponentCodes = contents.loaderComponentCodes;
     inputs.perUser = contents.perUser();
+    inputs.copyright = copyrightText(currentYear(), properties.manufacturer);
     if (!releasePin(descriptionPath, site.applicationName, *release, request.installationUrl, inputs.releasePin,
                     problems))
         return false;

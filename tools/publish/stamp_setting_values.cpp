@@ -34,5 +34,6 @@ std::vector<SettingLine> stampSettingLines(const StampSettingInputs& in) {
         {L"version", in.version},
         {L"showProgressWindow", L"true"},
         {L"releaseDigest", in.releasePin},
+        {L"copyright", in.copyright},
     };
 }

@@ -15,6 +15,7 @@ struct StampSettingInputs {
     std::wstring installationUrl;
     std::wstring releasePin;
     std::wstring hostApplication;
+    std::wstring copyright;
     std::vector<std::wstring> loaderComponentCodes;
     bool perUser = false;
 };

@@ -74,6 +74,15 @@ void checkComponentCodes(const std::wstring& list, std::vector<std::wstring>& pr
     if (codes.empty()) problems.push_back(L"loaderComponentCodes: the list names no component code");
 }
 
+// The version resource shows it as it is: a control character would garble the
+// Properties page or hide part of the text.
+std::wstring copyrightProblem(const std::wstring& copyright) {
+    for (wchar_t c : copyright)
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F))
+            return L"copyright: " + quoted(copyright) + L" holds a control character";
+    return std::wstring();
+}
+
 }  // namespace
 
 bool isLanguageId(const std::wstring& text) {
@@ -107,5 +116,6 @@ std::vector<std::wstring> settingProblems(const std::map<UINT, std::wstring>& ta
     Sha256Digest parsed;
     if (!pin.empty() && !parseSha256Digest(pin, parsed))
         add(L"releaseDigest: " + quoted(pin) + L" is not 64 hexadecimal digits (the pin that publish settings writes)");
+    add(copyrightProblem(valueOf(table, IDS_COPYRIGHT)));
     return problems;
 }

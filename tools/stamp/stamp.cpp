@@ -4,11 +4,15 @@
 #include <map>
 #include <vector>
 
+#include "base/file_io.h"
 #include "base/unique_any.h"
 #include "base/windows_error.h"
+#include "pe_image.h"
+#include "product/settings_ids.h"
 #include "settings_check.h"
 #include "settings_file.h"
 #include "string_table.h"
+#include "version_resource.h"
 
 namespace {
 
@@ -88,7 +92,10 @@ bool readBlocks(const std::wstring& program, const std::vector<WORD>& blockIds, 
     return true;
 }
 
-bool writeBlocks(const std::wstring& program, const Blocks& blocks, std::wstring& error) {
+const WORD versionResourceId = 1;
+
+bool writeResources(const std::wstring& program, const Blocks& blocks, const std::vector<BYTE>& versionInfo,
+                    std::wstring& error) {
     unique_resource_update update(::BeginUpdateResourceW(program.c_str(), FALSE));
     if (!update) {
         error = failure(L"cannot update the resources of '" + program + L"'", ::GetLastError());
@@ -102,8 +109,45 @@ bool writeBlocks(const std::wstring& program, const Blocks& blocks, std::wstring
             return false;
         }
     }
+    if (!::UpdateResourceW(update.get(), MAKEINTRESOURCEW(16) /* RT_VERSION */, MAKEINTRESOURCEW(versionResourceId),
+                           defaultLanguage, const_cast<BYTE*>(versionInfo.data()),
+                           static_cast<DWORD>(versionInfo.size()))) {
+        error = failure(L"cannot update the version resource of '" + program + L"'", ::GetLastError());
+        return false;
+    }
     if (!::EndUpdateResourceW(update.release(), FALSE)) {
         error = failure(L"cannot write the resources of '" + program + L"'", ::GetLastError());
+        return false;
+    }
+    return true;
+}
+
+// Whether the program's version resource holds exactly these bytes.
+bool versionReadsBack(const std::wstring& program, const std::vector<BYTE>& expected) {
+    base::unique_hmodule module(::LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!module) return false;
+    HRSRC resource = ::FindResourceExW(module.get(), MAKEINTRESOURCEW(16), MAKEINTRESOURCEW(versionResourceId),
+                                       defaultLanguage);
+    HGLOBAL loaded = resource != nullptr ? ::LoadResource(module.get(), resource) : nullptr;
+    const BYTE* data = loaded != nullptr ? static_cast<const BYTE*>(::LockResource(loaded)) : nullptr;
+    return data != nullptr && ::SizeofResource(module.get(), resource) == expected.size() &&
+           std::equal(expected.begin(), expected.end(), data);
+}
+
+// The file's headers made to cover its rewritten resource section (see fitResourceSection).
+bool fitResourceHeaders(const std::wstring& program, std::wstring& error) {
+    std::string image;
+    if (!ReadWholeFile(program, image)) {
+        error = failure(L"cannot read back '" + program + L"'", ::GetLastError());
+        return false;
+    }
+    std::string fitted = image;
+    if (!fitResourceSection(fitted)) {
+        error = L"the resources written to '" + program + L"' lie outside its resource section";
+        return false;
+    }
+    if (fitted != image && !WriteWholeFile(fitted.data(), static_cast<DWORD>(fitted.size()), program)) {
+        error = failure(L"cannot write '" + program + L"'", ::GetLastError());
         return false;
     }
     return true;
@@ -142,6 +186,26 @@ std::vector<std::wstring> tableProblems(const Blocks& blocks, const std::wstring
     return problems;
 }
 
+// The version resource that describes the stamped program, from its US English
+// table (or the first language it has) and its file name.
+std::vector<BYTE> versionResourceFor(const Blocks& blocks, const std::wstring& target) {
+    std::map<UINT, std::wstring> table;
+    LANGID language = blocks.empty() ? defaultLanguage : blocks.begin()->first.language;
+    for (const auto& entry : blocks)
+        if (entry.first.language == defaultLanguage) language = defaultLanguage;
+    for (const auto& entry : blocks)
+        if (entry.first.language == language)
+            for (UINT i = 0; i < 16; ++i) table[(entry.first.block - 1u) * 16 + i] = entry.second[i];
+    const std::wstring full = fullPath(target);
+    VersionStrings strings;
+    strings.companyName = table[IDS_COMPANY_NAME];
+    strings.productName = table[IDS_PRODUCT_NAME];
+    strings.productVersion = table[IDS_VERSION];
+    strings.copyright = table[IDS_COPYRIGHT];
+    strings.originalFilename = full.substr(full.find_last_of(L"\\/") + 1);
+    return encodeVersionResource(strings);
+}
+
 bool writeCopy(const std::wstring& source, const Blocks& blocks, const std::wstring& target, std::wstring& error) {
     if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) {
         error = failure(L"cannot write the target '" + target + L"'", ::GetLastError());
@@ -151,7 +215,12 @@ bool writeCopy(const std::wstring& source, const Blocks& blocks, const std::wstr
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         ::SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);  // best effort
-    if (!writeBlocks(target, blocks, error)) return false;
+    const std::vector<BYTE> versionInfo = versionResourceFor(blocks, target);
+    if (versionInfo.empty()) {
+        error = L"the version resource for '" + target + L"' would be too long; shorten the names";
+        return false;
+    }
+    if (!writeResources(target, blocks, versionInfo, error) || !fitResourceHeaders(target, error)) return false;
 
     // Read the result back: a target that does not say what was asked is no target.
     Blocks written;
@@ -163,7 +232,23 @@ bool writeCopy(const std::wstring& source, const Blocks& blocks, const std::wstr
             return false;
         }
     }
+    if (!versionReadsBack(target, versionInfo)) {
+        error = L"the version resource written to '" + target + L"' does not read back as written";
+        return false;
+    }
     return true;
+}
+
+// Stamping rewrites bytes that a signature covers and would leave a broken one behind.
+bool refuseSignedProgram(const std::wstring& source, std::wstring& error) {
+    std::string image;
+    if (!ReadWholeFile(source, image)) {
+        error = failure(L"cannot open the program '" + source + L"'", ::GetLastError());
+        return false;
+    }
+    if (!hasAuthenticodeSignature(image)) return true;
+    error = L"the program '" + source + L"' is already signed: stamp the unsigned program, then sign";
+    return false;
 }
 
 }  // namespace
@@ -197,6 +282,7 @@ bool stampProgram(const std::wstring& source, const std::wstring& settingsFile, 
         return fail(failure(L"cannot open the program '" + source + L"'", ::GetLastError()));
     if (::lstrcmpiW(fullPath(source).c_str(), fullPath(target).c_str()) == 0)
         return fail(L"the target '" + target + L"' is the source itself; stamp a copy");
+    if (!refuseSignedProgram(source, error)) return fail(error);
     Blocks blocks;
     if (!stampedBlocks(source, values, blocks, error)) return fail(error);
     if (checked) {

@@ -13,6 +13,7 @@
 #include "app/dialog_template.h"
 #include "app/resource_ids.h"
 #include "app/shell.h"
+#include "app/window_dpi.h"
 #include "bootstrap/bootstrapper.h"
 #include "bootstrap/pipeline_messages.h"
 #include "product/settings.h"
@@ -303,4 +304,53 @@ TEST_F(ProgressWindow, PipelineFailureWithoutTextNamesTheTask) {
     answerer.join();
     ASSERT_TRUE(seen.found);
     EXPECT_EQ(seen.text, L"Download failed (unknown error). Task name: .");
+}
+
+namespace {
+
+RECT clientRectOf(HWND window, int id) {
+    RECT box = {};
+    HWND item = ::GetDlgItem(window, id);
+    ::GetWindowRect(item, &box);
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&box), 2);
+    return box;
+}
+
+LONG fontHeight(HWND window, int id) {
+    LOGFONTW face = {};
+    HFONT font = reinterpret_cast<HFONT>(::SendDlgItemMessageW(window, id, WM_GETFONT, 0, 0));
+    return font != nullptr && ::GetObjectW(font, sizeof(face), &face) == sizeof(face) ? face.lfHeight : 0;
+}
+
+void expectScaled(const RECT& from, const RECT& to, int factor, int divisor) {
+    EXPECT_NEAR(to.left, from.left * factor / divisor, 1);
+    EXPECT_NEAR(to.top, from.top * factor / divisor, 1);
+    EXPECT_NEAR(to.right - to.left, (from.right - from.left) * factor / divisor, 1);
+    EXPECT_NEAR(to.bottom - to.top, (from.bottom - from.top) * factor / divisor, 1);
+}
+
+}  // namespace
+
+TEST_F(ProgressWindow, MovingToAMonitorOfDoubleDpiAndBackRescalesFrameControlsAndFont) {
+    HDC screen = ::GetDC(nullptr);
+    const UINT dpi = static_cast<UINT>(::GetDeviceCaps(screen, LOGPIXELSY));
+    ::ReleaseDC(nullptr, screen);
+    RECT frame = {};
+    ::GetWindowRect(window, &frame);
+    const RECT bar = clientRectOf(window, IDC_PROGRESS_BAR), text = clientRectOf(window, IDC_PROGRESS_TEXT);
+    const LONG height = fontHeight(window, IDC_PROGRESS_TEXT);
+    ASSERT_NE(height, 0);
+
+    RECT suggested = {100, 50, 100 + 2 * (frame.right - frame.left), 50 + 2 * (frame.bottom - frame.top)};
+    ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(2 * dpi, 2 * dpi), reinterpret_cast<LPARAM>(&suggested));
+    RECT moved = {};
+    ::GetWindowRect(window, &moved);
+    EXPECT_TRUE(::EqualRect(&moved, &suggested)) << "the frame takes the system's suggestion";
+    expectScaled(bar, clientRectOf(window, IDC_PROGRESS_BAR), 2, 1);
+    expectScaled(text, clientRectOf(window, IDC_PROGRESS_TEXT), 2, 1);
+    EXPECT_EQ(fontHeight(window, IDC_PROGRESS_TEXT), 2 * height);
+
+    ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
+    expectScaled(bar, clientRectOf(window, IDC_PROGRESS_BAR), 1, 1);
+    EXPECT_EQ(fontHeight(window, IDC_PROGRESS_TEXT), height) << "the font of the first rescale was replaced";
 }

@@ -6,7 +6,11 @@
 
 #include "app/resource_ids.h"
 #include "app/settings_loader.h"
+#include "base/file_io.h"
 #include "base/unique_any.h"
+#include "pe_image.h"
+#include "version_resource.h"
+#include "product/settings_ids.h"
 #include "settings_check.h"
 #include "settings_file.h"
 
@@ -103,6 +107,7 @@ TEST(SettingChecks, ValuesTheProgramAcceptsPass) {
         {IDS_COMPANY_NAME, L"Talvoro Software, Inc."}, {IDS_RELEASE_DIGEST, L""},
         {IDS_RELEASE_DIGEST, L"0123456789ABCDEF0123456789abcdef0123456789abcdef0123456789abcdef"},
         {IDS_LOADER_COMPONENT_CODES, L"{4B6C9D8C-737F-5F9C-E940-16E917592AE1};{4B6C9D8C-737F-5F9C-E940-16E917592AE2};"},
+        {IDS_COPYRIGHT, L""}, {IDS_COPYRIGHT, L"\x00A9 2026 Talvoro Software, Inc."},
     };
     for (const auto& value : accepted) EXPECT_EQ(problemsWith(value.first, value.second), L"") << value.first;
 }
@@ -133,6 +138,7 @@ TEST(SettingChecks, EachRefusedValueIsOneLineNamingItsSetting) {
         {IDS_INSTALLATION_URL, L"ftp://example.invalid/addin"}, {IDS_INSTALLATION_URL, L"C:\\no\\such\\folder"},
         {IDS_RELEASE_DIGEST, L"0123"}, {IDS_RELEASE_DIGEST, L" 0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef"},
         {IDS_RELEASE_DIGEST, L"0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdeg"},
+        {IDS_COPYRIGHT, L"\x00A9 2026\tTalvoro"}, {IDS_COPYRIGHT, L"Talvoro\x0085"}, {IDS_COPYRIGHT, L"\x007F"},
     };
     for (const auto& value : malformed) {
         const std::wstring text = problemsWith(value.first, value.second);
@@ -384,4 +390,103 @@ TEST_F(StampProgram, AHostTheProgramDoesNotKnowIsRefused) {
               std::string::npos)
         << run.errorOutput;
     EXPECT_FALSE(fileExists(target));
+}
+namespace {
+
+// The file offset of the first section header and of the data directories of a PE32+ or PE32 image.
+void headerOffsets(const std::string& image, size_t& directories, size_t& sections, unsigned& count) {
+    const size_t pe = *reinterpret_cast<const DWORD*>(&image[0x3C]);
+    const size_t optional = pe + 24;
+    const bool wide = *reinterpret_cast<const WORD*>(&image[optional]) == 0x20B;
+    directories = optional + (wide ? 112 : 96);
+    sections = optional + *reinterpret_cast<const WORD*>(&image[pe + 20]);
+    count = *reinterpret_cast<const WORD*>(&image[pe + 6]);
+}
+
+DWORD& dwordAt(std::string& image, size_t offset) { return *reinterpret_cast<DWORD*>(&image[offset]); }
+
+}  // namespace
+
+TEST(VersionNumbers, NumericFormIsUpToFourDecimalParts) {
+    const std::pair<const wchar_t*, std::vector<WORD>> cases[] = {
+        {L"2.2.015", {2, 2, 15, 0}}, {L"7", {7, 0, 0, 0}}, {L"1.2.3.65535", {1, 2, 3, 65535}},
+        {L"1.2.3.4.5", {0, 0, 0, 0}}, {L"2.2.15-beta", {0, 0, 0, 0}}, {L"", {0, 0, 0, 0}},
+        {L"1..2", {0, 0, 0, 0}}, {L"65536", {0, 0, 0, 0}}, {L"v1", {0, 0, 0, 0}}, {L"1.2.", {0, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        WORD parts[4] = {9, 9, 9, 9};
+        EXPECT_EQ(numericVersion(c.first, parts), c.second != std::vector<WORD>(4, 0)) << c.first;
+        EXPECT_EQ(std::vector<WORD>(parts, parts + 4), c.second) << c.first;
+    }
+}
+
+TEST_F(StampProgram, SignedProgramOrControlCharacterInCopyrightIsRefusedWithNoTarget) {
+    // A copy whose certificate table names a signature after the image.
+    std::string image;
+    ASSERT_TRUE(ReadWholeFile(source, image));
+    EXPECT_FALSE(hasAuthenticodeSignature(image));
+    size_t directories = 0, sections = 0;
+    unsigned count = 0;
+    headerOffsets(image, directories, sections, count);
+    dwordAt(image, directories + 4 * 8) = static_cast<DWORD>(image.size());
+    dwordAt(image, directories + 4 * 8 + 4) = 16;
+    image.append(16, '\0');
+    EXPECT_TRUE(hasAuthenticodeSignature(image));
+    const std::wstring signedCopy = folder.path() + L"signed.exe";
+    writeFile(signedCopy, image);
+    writeFile(settingsFile, "version=1\n");
+    RunResult run = runStamp(stampArguments(signedCopy, settingsFile, target));
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(lineCount(run.errorOutput), 1) << run.errorOutput;
+    EXPECT_NE(run.errorOutput.find("stamp the unsigned program, then sign"), std::string::npos) << run.errorOutput;
+    EXPECT_FALSE(fileExists(target));
+
+    writeFile(settingsFile, "copyright=\xC2\xA9 2026\x07Talvoro\n");
+    run = runStamp(stampArguments(source, settingsFile, target));
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(lineCount(run.errorOutput), 1) << run.errorOutput;
+    EXPECT_NE(run.errorOutput.find("stamp: copyright:"), std::string::npos) << run.errorOutput;
+    EXPECT_FALSE(fileExists(target));
+}
+
+TEST_F(StampProgram, ResourceSectionHeadersAreGrownToCoverTheRewrittenTree) {
+    writeFile(settingsFile, "productName=Other Product\n");
+    ASSERT_EQ(runStamp(stampArguments(source, settingsFile, target)).exitCode, 0u);
+    std::string stamped;
+    ASSERT_TRUE(ReadWholeFile(target, stamped));
+    std::string fitted = stamped;
+    ASSERT_TRUE(fitResourceSection(fitted));
+    EXPECT_TRUE(fitted == stamped) << "stamp leaves nothing to fit";
+
+    // As Wine leaves a tree that grew within the section's file space: old sizes.
+    size_t directories = 0, sections = 0;
+    unsigned count = 0;
+    headerOffsets(stamped, directories, sections, count);
+    const DWORD root = dwordAt(stamped, directories + 2 * 8);
+    size_t section = sections;
+    while (section < sections + 40 * count && dwordAt(stamped, section + 12) != root) section += 40;
+    ASSERT_LT(section, sections + 40 * count);
+    std::string shrunk = stamped;
+    dwordAt(shrunk, section + 8) -= 0x100;
+    dwordAt(shrunk, directories + 2 * 8 + 4) -= 0x100;
+    const DWORD shrunkSize = dwordAt(shrunk, section + 8), shrunkDirectory = dwordAt(shrunk, directories + 2 * 8 + 4);
+    ASSERT_TRUE(fitResourceSection(shrunk));
+    // Grown to the tree's end, which the stamped headers (page-rounded where Wine moved the section) cover.
+    EXPECT_GT(dwordAt(shrunk, section + 8), shrunkSize);
+    EXPECT_LE(dwordAt(shrunk, section + 8), dwordAt(stamped, section + 8));
+    EXPECT_GT(dwordAt(shrunk, directories + 2 * 8 + 4), shrunkDirectory);
+    EXPECT_LE(dwordAt(shrunk, directories + 2 * 8 + 4), dwordAt(stamped, directories + 2 * 8 + 4));
+    const std::string once = shrunk;
+    ASSERT_TRUE(fitResourceSection(shrunk));
+    EXPECT_TRUE(shrunk == once) << "a fitted image needs no second fit";
+
+    // A tree that points past the section's file space is refused and left alone.
+    std::string broken = stamped;
+    dwordAt(broken, section + 16) = 0x10;  // the section's file size
+    const std::string before = broken;
+    EXPECT_FALSE(fitResourceSection(broken));
+    EXPECT_TRUE(broken == before);
+    std::string notAnImage = "MZ not a program";
+    EXPECT_FALSE(fitResourceSection(notAnImage));
+    EXPECT_FALSE(hasAuthenticodeSignature(notAnImage));
 }
