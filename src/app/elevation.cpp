@@ -48,3 +48,22 @@ void relaunchElevated(const std::wstring& exePath, const std::wstring& exeDirect
     const ULONG_PTR value = reinterpret_cast<ULONG_PTR>(result);
     if (value < 32) throw windows_error(static_cast<DWORD>(value));
 }
+
+DWORD runElevatedAndWait(const std::wstring& exePath, const std::wstring& exeDirectory,
+                         const std::wstring& arguments) {
+    SHELLEXECUTEINFOW start = {};
+    start.cbSize = sizeof(start);
+    start.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    start.lpVerb = L"runas";
+    start.lpFile = exePath.c_str();
+    start.lpParameters = arguments.c_str();
+    start.lpDirectory = exeDirectory.c_str();
+    start.nShow = SW_SHOWNORMAL;
+    if (!::ShellExecuteExW(&start)) throw windows_error(::GetLastError());
+    base::unique_handle process(start.hProcess);
+    DWORD exitCode = ERROR_INSTALL_FAILURE;
+    if (!process || ::WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 ||
+        !::GetExitCodeProcess(process.get(), &exitCode))
+        return ERROR_INSTALL_FAILURE;
+    return exitCode;
+}

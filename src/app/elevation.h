@@ -13,3 +13,9 @@ bool processIsElevated(DWORD osMajorVersion);
 // with ShellExecuteW's result otherwise (for example when the user refused).
 void relaunchElevated(const std::wstring& exePath, const std::wstring& exeDirectory,
                       const std::wstring& arguments);
+
+// /quiet: the same start through "runas", then waits for the elevated copy and
+// returns its exit code (ERROR_INSTALL_FAILURE when the system gave no process
+// to wait for). Throws windows_error when it could not be started.
+DWORD runElevatedAndWait(const std::wstring& exePath, const std::wstring& exeDirectory,
+                         const std::wstring& arguments);
