@@ -154,7 +154,11 @@ bool RunInstallerAction(CBootstrapper& pipeline, const InstallerRun& run) {
 
     const std::wstring action = topLevelAction(handle.get());
     status = logged(L"MsiDoActionW", action, ::MsiDoActionW(handle.get(), action.c_str()));
-    if (status == ERROR_SUCCESS_REBOOT_REQUIRED || status == ERROR_SUCCESS_REBOOT_INITIATED)
+    // The action may succeed and leave the restart it scheduled to its caller
+    // (Wine's installer does): the package's run mode tells.
+    if (status == ERROR_SUCCESS_REBOOT_REQUIRED || status == ERROR_SUCCESS_REBOOT_INITIATED ||
+        (status == ERROR_SUCCESS && (::MsiGetMode(handle.get(), MSIRUNMODE_REBOOTATEND) ||
+                                     ::MsiGetMode(handle.get(), MSIRUNMODE_REBOOTNOW))))
         pipeline.restartRequired = true;
     else if (status != ERROR_SUCCESS)
         pipeline.installerResult = status;
