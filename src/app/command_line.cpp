@@ -92,12 +92,6 @@ int OptionTable::valueCount(const std::wstring& name) const {
     return found == options_.end() ? -1 : static_cast<int>(found->second.size());
 }
 
-std::vector<std::wstring> OptionTable::names() const {
-    std::vector<std::wstring> result;
-    for (const auto& option : options_) result.push_back(option.first);
-    return result;
-}
-
 const std::wstring& OptionTable::firstValue(const std::wstring& name) const {
     auto found = options_.find(name);
     if (found == options_.end() || found->second.empty()) throw 0;

@@ -26,8 +26,6 @@ public:
     bool has(const std::wstring& name) const;
     // -1 when absent, otherwise the number of values.
     int valueCount(const std::wstring& name) const;
-    // Every option's name, in sorted order.
-    std::vector<std::wstring> names() const;
     // Throws the integer 0 when the option is absent or has no value.
     const std::wstring& firstValue(const std::wstring& name) const;
 

@@ -81,7 +81,7 @@ Outcome prepare(HINSTANCE instance) {
     }
 
     // A layout installs nothing: it needs no elevation.
-    settings.layoutFolder = layoutFolderOption(options);
+    settings.layoutFolder = layoutFolderOption(options, optionCount);
     if (!settings.layoutFolder.empty()) {
         layoutFolderCreated = prepareLayoutFolder(settings.layoutFolder);
         diagnostics::log(L"layout into " + settings.layoutFolder);
@@ -94,14 +94,10 @@ Outcome prepare(HINSTANCE instance) {
         std::wstring arguments = logFile.empty() ? std::wstring() : optionArgument(L"/log", logFile);
         if (settings.quiet) arguments = arguments.empty() ? L"/quiet" : L"/quiet " + arguments;
         diagnostics::log(L"not elevated: starting an elevated copy through \"runas\" with \"" + arguments + L"\"");
-        if (settings.quiet) {
-            // A management tool reads this copy's exit code: it is the elevated copy's.
-            elevatedCopyExitCode = runElevatedAndWait(settings.exePath, settings.exeDirectory, arguments);
-            elevatedCopyWaited = true;
-            diagnostics::log(L"the elevated copy ended with exit code " + std::to_wstring(elevatedCopyExitCode));
-        } else {
-            relaunchElevated(settings.exePath, settings.exeDirectory, arguments);
-        }
+        // Under /quiet a management tool reads this copy's exit code: the elevated copy's.
+        elevatedCopyExitCode = relaunchElevated(settings.exePath, settings.exeDirectory, arguments, settings.quiet);
+        elevatedCopyWaited = settings.quiet;
+        diagnostics::log(L"the elevated copy's exit code: " + std::to_wstring(elevatedCopyExitCode));
         return Outcome::EndWithCleanUp;
     }
     return Outcome::Run;

@@ -5,25 +5,15 @@
 
 #include "base/windows_error.h"
 
-namespace {
-
-const wchar_t layoutOptionName[] = L"/layout";
-
-// The options a layout run may carry beside /layout.
-bool knownBesideLayout(const std::wstring& name) {
-    return name == layoutOptionName || name == L"/quiet" || name == L"/log";
-}
-
-}  // namespace
-
-std::wstring layoutFolderOption(const OptionTable& options) {
-    if (!options.has(layoutOptionName)) return std::wstring();
-    bool cut = options.valueCount(layoutOptionName) != 1;
-    for (const std::wstring& name : options.names()) cut = cut || !knownBesideLayout(name);
+std::wstring layoutFolderOption(const OptionTable& options, int optionCount) {
+    if (!options.has(L"/layout")) return std::wstring();
+    // Any option beside these is a part that a "/" cut off the folder.
+    const int known = 1 + (options.has(L"/quiet") ? 1 : 0) + (options.has(L"/log") ? 1 : 0);
     wchar_t full[MAX_PATH] = {};
     DWORD length = 0;
-    if (!cut) length = ::GetFullPathNameW(options.firstValue(layoutOptionName).c_str(), MAX_PATH, full, nullptr);
-    if (cut || length == 0 || length >= MAX_PATH)
+    if (optionCount == known && options.valueCount(L"/layout") == 1)
+        length = ::GetFullPathNameW(options.firstValue(L"/layout").c_str(), MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH)
         throw windows_error(L"The /layout option needs one folder, written with backslashes and without '/' or '='.");
     std::wstring folder(full, length);
     while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
@@ -31,17 +21,12 @@ std::wstring layoutFolderOption(const OptionTable& options) {
 }
 
 bool prepareLayoutFolder(const std::wstring& folder) {
-    const DWORD attributes = ::GetFileAttributesW(folder.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-        // A link could lead the layout anywhere: only a plain, empty folder is taken.
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-            !::PathIsDirectoryEmptyW(folder.c_str()))
-            throw windows_error(L"The layout folder '" + folder + L"' is not an empty folder.");
-        return false;
-    }
-    if (!::CreateDirectoryW(folder.c_str(), nullptr)) {
-        const DWORD code = ::GetLastError();
-        throw windows_error(L"Failed to create the layout folder '" + folder + L"'.", code);
-    }
-    return true;
+    if (::CreateDirectoryW(folder.c_str(), nullptr)) return true;
+    const DWORD code = ::GetLastError();
+    // A link could lead the layout anywhere: only a plain, empty folder is taken.
+    if (code != ERROR_ALREADY_EXISTS || (::GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        !::PathIsDirectoryEmptyW(folder.c_str()))
+        throw windows_error(L"The layout folder '" + folder + L"' cannot be created or is not empty.",
+                            code == ERROR_ALREADY_EXISTS ? 0 : code);
+    return false;
 }

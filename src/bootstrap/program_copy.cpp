@@ -10,14 +10,21 @@ namespace {
 void discardUpdate(HANDLE update) { ::EndUpdateResourceW(update, TRUE); }
 using unique_resource_update = base::unique_any<base::simple_traits<HANDLE, nullptr, discardUpdate>>;
 
-BOOL CALLBACK addLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR languages) {
-    reinterpret_cast<std::vector<WORD>*>(languages)->push_back(language);
-    return TRUE;
-}
+struct BlockChange {
+    HANDLE update;
+    UINT index;  // of the string in its block of 16
+    const std::wstring* value;
+    bool done;
+};
 
-// A block is 16 counted UTF-16 strings; this one's string `index` becomes value.
-// A cut block reads as empty strings for what is missing.
-std::vector<wchar_t> blockWith(const wchar_t* data, size_t count, UINT index, const std::wstring& value) {
+// For each language of the block: the block with the string replaced. A block
+// is 16 counted UTF-16 strings; a cut one reads as empty strings for what is missing.
+BOOL CALLBACK changeBlock(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR parameter) {
+    BlockChange& change = *reinterpret_cast<BlockChange*>(parameter);
+    const HRSRC found = ::FindResourceExW(module, type, name, language);
+    const HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
+    const wchar_t* data = loaded ? static_cast<const wchar_t*>(::LockResource(loaded)) : nullptr;
+    const size_t count = data ? ::SizeofResource(module, found) / sizeof(wchar_t) : 0;
     std::vector<wchar_t> block;
     size_t at = 0;
     for (UINT i = 0; i < 16; ++i) {
@@ -25,14 +32,16 @@ std::vector<wchar_t> blockWith(const wchar_t* data, size_t count, UINT index, co
         if (length > count - at) length = count - at;
         const wchar_t* text = data + at;
         at += length;
-        if (i == index) {
-            text = value.c_str();
-            length = value.size();
+        if (i == change.index) {
+            text = change.value->c_str();
+            length = change.value->size();
         }
         block.push_back(static_cast<wchar_t>(length));
         block.insert(block.end(), text, text + length);
     }
-    return block;
+    change.done = data != nullptr && ::UpdateResourceW(change.update, type, name, language, block.data(),
+                                                       static_cast<DWORD>(block.size() * sizeof(wchar_t)));
+    return change.done;
 }
 
 }  // namespace
@@ -40,27 +49,11 @@ std::vector<wchar_t> blockWith(const wchar_t* data, size_t count, UINT index, co
 bool WriteProgramCopy(const std::wstring& programPath, const std::wstring& target, UINT stringId,
                       const std::wstring& value) {
     if (value.size() > 0xFFFF || !::CopyFileW(programPath.c_str(), target.c_str(), FALSE)) return false;
-    const HMODULE self = ::GetModuleHandleW(nullptr);
-    const LPCWSTR blockName = MAKEINTRESOURCEW((stringId >> 4) + 1);
-    std::vector<WORD> languages;
-    ::EnumResourceLanguagesW(self, MAKEINTRESOURCEW(6) /* RT_STRING */, blockName, addLanguage,
-                             reinterpret_cast<LONG_PTR>(&languages));
-    if (languages.empty()) {
-        ::SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-        return false;
-    }
     unique_resource_update update(::BeginUpdateResourceW(target.c_str(), FALSE));
     if (!update) return false;
-    for (WORD language : languages) {
-        const HRSRC found = ::FindResourceExW(self, MAKEINTRESOURCEW(6), blockName, language);
-        const HGLOBAL loaded = found ? ::LoadResource(self, found) : nullptr;
-        const void* data = loaded ? ::LockResource(loaded) : nullptr;
-        if (data == nullptr) return false;
-        std::vector<wchar_t> block = blockWith(static_cast<const wchar_t*>(data),
-                                               ::SizeofResource(self, found) / sizeof(wchar_t), stringId & 15, value);
-        if (!::UpdateResourceW(update.get(), MAKEINTRESOURCEW(6), blockName, language, block.data(),
-                               static_cast<DWORD>(block.size() * sizeof(wchar_t))))
-            return false;
-    }
-    return ::EndUpdateResourceW(update.release(), FALSE) != FALSE;
+    BlockChange change = {update.get(), stringId & 15, &value, false};
+    ::SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);  // kept when the program has no such block
+    ::EnumResourceLanguagesW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(6) /* RT_STRING */,
+                             MAKEINTRESOURCEW((stringId >> 4) + 1), changeBlock, reinterpret_cast<LONG_PTR>(&change));
+    return change.done && ::EndUpdateResourceW(update.release(), FALSE) != FALSE;
 }

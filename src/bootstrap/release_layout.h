@@ -8,9 +8,6 @@
 
 class CBootstrapper;
 
-// The installation URL the copy gets: the folder it sits in.
-extern const wchar_t layoutInstallationUrl[];
-
-// True with the outcome LaidOut. On failure errorText is set and everything
-// written is removed again, so the folder is as empty as before.
+// True with the outcome LaidOut. On failure errorText names what could not be
+// written, and the folder is emptied again (it was empty before).
 bool WriteReleaseLayout(CBootstrapper& pipeline);

@@ -11,8 +11,8 @@ namespace {
 
 std::wstring layoutOf(const wchar_t* commandLine) {
     OptionTable options;
-    options.parse(splitCommandLine(commandLine));
-    return layoutFolderOption(options);
+    const int count = options.parse(splitCommandLine(commandLine));
+    return layoutFolderOption(options, count);
 }
 
 std::wstring tempFolder(const wchar_t* name) {
@@ -25,7 +25,7 @@ std::wstring tempFolder(const wchar_t* name) {
 
 TEST(LayoutFolderOption, AFolderWithBackslashesIsTakenAsAFullPath) {
     EXPECT_EQ(L"", layoutOf(L"/quiet"));
-    EXPECT_EQ(L"C:\\share\\addin", layoutOf(L"/layout=C:\\share\\addin\\ /quiet"));
+    EXPECT_EQ(L"C:\\share\\addin", layoutOf(L"/layout=C:\\share\\addin\\ /quiet /log=C:\\x.log"));
     EXPECT_EQ(L"C:\\my share\\addin", layoutOf(L"/LAYOUT=\"C:\\my share\\addin\""));
     wchar_t current[MAX_PATH];
     ::GetCurrentDirectoryW(MAX_PATH, current);
@@ -53,7 +53,8 @@ TEST(PrepareLayoutFolder, OnlyAnEmptyOrNewFolderWhoseParentExistsIsTaken) {
         prepareLayoutFolder(folder);
         ADD_FAILURE() << "a folder that is not empty was taken";
     } catch (const windows_error& error) {
-        EXPECT_EQ(L"The layout folder '" + folder + L"' is not an empty folder.", error.message());
+        EXPECT_EQ(L"The layout folder '" + folder + L"' cannot be created or is not empty.", error.message());
+        EXPECT_EQ(0u, error.code);
     }
     EXPECT_THROW(prepareLayoutFolder(file), windows_error) << "a file";
     EXPECT_THROW(prepareLayoutFolder(folder + L"\\missing\\addin"), windows_error) << "no parents are made";
