@@ -81,10 +81,9 @@ Outcome prepare(HINSTANCE instance) {
     }
 
     // A layout installs nothing: it needs no elevation.
-    settings.layoutFolder = layoutFolderOption(options, optionCount);
+    readLayoutFolderOption(options, optionCount, settings.layoutFolder);
     if (!settings.layoutFolder.empty()) {
         layoutFolderCreated = prepareLayoutFolder(settings.layoutFolder);
-        diagnostics::log(L"layout into " + settings.layoutFolder);
         return Outcome::Run;
     }
 
@@ -92,12 +91,11 @@ Outcome prepare(HINSTANCE instance) {
         // The elevated copy carries on /quiet and the log, as a full path: its
         // working folder is this program's folder.
         std::wstring arguments = logFile.empty() ? std::wstring() : optionArgument(L"/log", logFile);
-        if (settings.quiet) arguments = arguments.empty() ? L"/quiet" : L"/quiet " + arguments;
+        if (settings.quiet) arguments.insert(0, arguments.empty() ? L"/quiet" : L"/quiet ");
         diagnostics::log(L"not elevated: starting an elevated copy through \"runas\" with \"" + arguments + L"\"");
         // Under /quiet a management tool reads this copy's exit code: the elevated copy's.
         elevatedCopyExitCode = relaunchElevated(settings.exePath, settings.exeDirectory, arguments, settings.quiet);
         elevatedCopyWaited = settings.quiet;
-        diagnostics::log(L"the elevated copy's exit code: " + std::to_wstring(elevatedCopyExitCode));
         return Outcome::EndWithCleanUp;
     }
     return Outcome::Run;

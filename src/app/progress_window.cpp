@@ -91,8 +91,7 @@ void reportFinishedRun() {
     const bool restart = bootstrapper().restartRequired;
     // Installed, yet the add-in cannot start: the one case of a normal end the user must hear of.
     if (lastTask == Exit && outcome == InstalledWithoutLoader)
-        showWarningBox(L"installed without its add-in loader",
-                       restart ? std::wstring(loaderNotFoundText) + L" " + restartRequiredText : loaderNotFoundText);
+        showWarningBox(L"installed without its add-in loader", loaderNotFoundText);
     else if (lastTask == Exit && outcome == Installed && restart)
         showInformationBox(L"success, restart required", restartRequiredText);
     else

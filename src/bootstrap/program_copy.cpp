@@ -1,6 +1,6 @@
 #include "bootstrap/program_copy.h"
 
-#include <vector>
+#include <cwchar>
 
 #include "base/unique_any.h"
 
@@ -13,7 +13,7 @@ using unique_resource_update = base::unique_any<base::simple_traits<HANDLE, null
 struct BlockChange {
     HANDLE update;
     UINT index;  // of the string in its block of 16
-    const std::wstring* value;
+    const wchar_t* value;
     bool done;
 };
 
@@ -25,33 +25,29 @@ BOOL CALLBACK changeBlock(HMODULE module, LPCWSTR type, LPCWSTR name, WORD langu
     const HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
     const wchar_t* data = loaded ? static_cast<const wchar_t*>(::LockResource(loaded)) : nullptr;
     const size_t count = data ? ::SizeofResource(module, found) / sizeof(wchar_t) : 0;
-    std::vector<wchar_t> block;
+    std::wstring block;
     size_t at = 0;
     for (UINT i = 0; i < 16; ++i) {
         size_t length = at < count ? data[at++] : 0;
         if (length > count - at) length = count - at;
-        const wchar_t* text = data + at;
+        if (i == change.index)
+            block.append(1, static_cast<wchar_t>(std::wcslen(change.value))).append(change.value);
+        else
+            block.append(1, static_cast<wchar_t>(length)).append(data + at, length);
         at += length;
-        if (i == change.index) {
-            text = change.value->c_str();
-            length = change.value->size();
-        }
-        block.push_back(static_cast<wchar_t>(length));
-        block.insert(block.end(), text, text + length);
     }
-    change.done = data != nullptr && ::UpdateResourceW(change.update, type, name, language, block.data(),
+    change.done = data != nullptr && ::UpdateResourceW(change.update, type, name, language, &block[0],
                                                        static_cast<DWORD>(block.size() * sizeof(wchar_t)));
     return change.done;
 }
 
 }  // namespace
 
-bool WriteProgramCopy(const std::wstring& programPath, const std::wstring& target, UINT stringId,
-                      const std::wstring& value) {
-    if (value.size() > 0xFFFF || !::CopyFileW(programPath.c_str(), target.c_str(), FALSE)) return false;
-    unique_resource_update update(::BeginUpdateResourceW(target.c_str(), FALSE));
+bool WriteProgramCopy(const wchar_t* programPath, const wchar_t* target, UINT stringId, const wchar_t* value) {
+    if (!::CopyFileW(programPath, target, FALSE)) return false;
+    unique_resource_update update(::BeginUpdateResourceW(target, FALSE));
     if (!update) return false;
-    BlockChange change = {update.get(), stringId & 15, &value, false};
+    BlockChange change = {update.get(), stringId & 15, value, false};
     ::SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);  // kept when the program has no such block
     ::EnumResourceLanguagesW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(6) /* RT_STRING */,
                              MAKEINTRESOURCEW((stringId >> 4) + 1), changeBlock, reinterpret_cast<LONG_PTR>(&change));

@@ -8,5 +8,4 @@
 // Copies this program's file to target and sets string stringId to value in
 // every language of its string-table block, through the system's resource
 // update functions. False with GetLastError on failure; the copy may then exist.
-bool WriteProgramCopy(const std::wstring& programPath, const std::wstring& target, UINT stringId,
-                      const std::wstring& value);
+bool WriteProgramCopy(const wchar_t* programPath, const wchar_t* target, UINT stringId, const wchar_t* value);

@@ -1,45 +1,55 @@
 #include "bootstrap/release_layout.h"
 
+#include <shlwapi.h>
+
 #include "bootstrap/bootstrapper.h"
 #include "bootstrap/folders.h"
 #include "bootstrap/program_copy.h"
-#include "product/combine.h"
 #include "product/names.h"
 #include "product/settings.h"
 #include "product/settings_ids.h"
 
+namespace {
+
+// folder\name, canonical, into target; false when it would not fit.
+bool join(wchar_t (&target)[MAX_PATH], const wchar_t* folder, const std::wstring& name) {
+    return ::PathCombineW(target, folder, name.c_str()) != nullptr;
+}
+
+}  // namespace
+
 bool WriteReleaseLayout(CBootstrapper& p) {
     const AppSettings& settings = appSettings();
-    const std::wstring& folder = settings.layoutFolder;
-    // The settings name the release folder: only plain names keep it inside the layout.
-    const std::wstring& version = settings.version;
-    std::wstring target = folder + L"\\" + versionFileName;
+    const wchar_t* const folder = settings.layoutFolder.c_str();
+    wchar_t release[MAX_PATH];
+    wchar_t target[MAX_PATH] = {};
+    std::wstring path;
     ::SetLastError(ERROR_INVALID_NAME);  // what a refused name reports
-    bool written = isPlainFolderNamePart(settings.language) && isPlainFolderNamePart(version) &&
-                   version.find_first_not_of(L'.') != std::wstring::npos &&
-                   ::CopyFileW(p.storedVersionFile().c_str(), target.c_str(), FALSE);
-    // The local names were checked to stay inside the download folder; below the
-    // release folder they keep the listed name, a ".deploy" suffix included.
-    const std::wstring release = folder + L"\\" + settings.language + L"\\" + version;
-    const std::wstring downloads = p.downloadFolder + L"\\";
+    // The settings name the release folder: only plain names keep it inside the layout.
+    bool written = join(target, folder, versionFileName) && isPlainFolderNamePart(settings.language) &&
+                   isPlainFolderNamePart(settings.version) &&
+                   settings.version.find_first_not_of(L'.') != std::wstring::npos &&
+                   join(release, folder, settings.language) && ::PathAppendW(release, settings.version.c_str()) &&
+                   ::CopyFileW(p.storedVersionFile().c_str(), target, FALSE);
+    // The local names are the download folder's joined with the listed names,
+    // checked to stay inside it; below the release folder they keep the listed
+    // name, a ".deploy" suffix included.
+    const size_t prefix = p.downloadFolder.size() + 1;
     for (const std::wstring& local : p.localFiles) {
-        if (!written) break;
-        written = local.compare(0, downloads.size(), downloads) == 0;
-        target = written ? combinePath(release, local.substr(downloads.size())) : local;
-        written = written && !target.empty() && CreateDirectoryChain(folderOfTarget(target)) &&
-                  ::CopyFileW(withoutDeploySuffix(local).c_str(), target.c_str(), FALSE);
+        written = written && local.size() > prefix && ::PathCombineW(target, release, local.c_str() + prefix) &&
+                  CreateDirectoryChain(path.assign(target, ::PathFindFileNameW(target) - target - 1)) &&
+                  ::CopyFileW(withoutDeploySuffix(local).c_str(), target, FALSE);
     }
-    if (written) {
-        // Installs from the folder it sits in.
-        target = folder + L"\\" + settings.exeFileName;
-        written = WriteProgramCopy(settings.exePath, target, IDS_INSTALLATION_URL, L".");
-    }
+    // The copy installs from the folder it sits in.
+    written = written && join(target, folder, settings.exeFileName) &&
+              WriteProgramCopy(settings.exePath.c_str(), target, IDS_INSTALLATION_URL, L".");
     if (!written) {
         const DWORD code = ::GetLastError();
         // best effort: the folder was empty before, and is so again
-        DeleteDirectoryTree(folder);
-        ::CreateDirectoryW(folder.c_str(), nullptr);
-        p.errorText = textWithCode(L"Failed to write '" + target + L"' into the layout folder", code);
+        DeleteDirectoryTree(settings.layoutFolder);
+        ::CreateDirectoryW(folder, nullptr);
+        path.assign(L"Failed to write '").append(target).append(L"' into the layout folder");
+        p.errorText = textWithCode(path, code);
         return false;
     }
     ::InterlockedExchange(&p.installationOutcome, LaidOut);

@@ -128,7 +128,8 @@ def test_a_layout_into_a_folder_that_is_not_empty_or_cannot_be_made_is_refused_a
     assert scenario.start(program, r"/layout=C:\missing\parent\addin").wait(120) == 0
     watcher.process.stop()
     assert [d["text"] for d in watcher.dialogs()] == [
-        "The layout folder 'C:\\missing\\parent\\addin' cannot be created or is not empty. Error code: 0x3."]
+        "The layout folder 'C:\\missing\\parent\\addin' must be a new or empty folder, written with backslashes. "
+        "Error code: 0x3."]
     assert not unix_path(scenario, r"C:\missing").exists()
 
 

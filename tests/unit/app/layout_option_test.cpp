@@ -12,7 +12,9 @@ namespace {
 std::wstring layoutOf(const wchar_t* commandLine) {
     OptionTable options;
     const int count = options.parse(splitCommandLine(commandLine));
-    return layoutFolderOption(options, count);
+    std::wstring folder;
+    readLayoutFolderOption(options, count, folder);
+    return folder;
 }
 
 std::wstring tempFolder(const wchar_t* name) {
@@ -23,7 +25,7 @@ std::wstring tempFolder(const wchar_t* name) {
 
 }  // namespace
 
-TEST(LayoutFolderOption, AFolderWithBackslashesIsTakenAsAFullPath) {
+TEST(ReadLayoutFolderOption, AFolderWithBackslashesIsTakenAsAFullPath) {
     EXPECT_EQ(L"", layoutOf(L"/quiet"));
     EXPECT_EQ(L"C:\\share\\addin", layoutOf(L"/layout=C:\\share\\addin\\ /quiet /log=C:\\x.log"));
     EXPECT_EQ(L"C:\\my share\\addin", layoutOf(L"/LAYOUT=\"C:\\my share\\addin\""));
@@ -34,7 +36,7 @@ TEST(LayoutFolderOption, AFolderWithBackslashesIsTakenAsAFullPath) {
     EXPECT_EQ(expected + L"addin", layoutOf(L"/layout=addin"));
 }
 
-TEST(LayoutFolderOption, AFolderThatASlashOrEqualsSignCutApartIsRefused) {
+TEST(ReadLayoutFolderOption, AFolderThatASlashOrEqualsSignCutApartIsRefused) {
     for (const wchar_t* commandLine : {L"/layout", L"/layout=C:/share/addin", L"/layout=share/1033",
                                        L"/layout=C:\\a=b", L"/layout=C:\\x /debugdirectory=C:\\y"}) {
         EXPECT_THROW(layoutOf(commandLine), windows_error) << commandLine;
@@ -53,7 +55,8 @@ TEST(PrepareLayoutFolder, OnlyAnEmptyOrNewFolderWhoseParentExistsIsTaken) {
         prepareLayoutFolder(folder);
         ADD_FAILURE() << "a folder that is not empty was taken";
     } catch (const windows_error& error) {
-        EXPECT_EQ(L"The layout folder '" + folder + L"' cannot be created or is not empty.", error.message());
+        EXPECT_EQ(L"The layout folder '" + folder + L"' must be a new or empty folder, written with backslashes.",
+                  error.message());
         EXPECT_EQ(0u, error.code);
     }
     EXPECT_THROW(prepareLayoutFolder(file), windows_error) << "a file";

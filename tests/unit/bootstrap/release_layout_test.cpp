@@ -92,5 +92,5 @@ TEST_F(ReleaseLayoutTest, AVersionThatIsNoFolderNameIsRefused) {
 
 TEST(WriteProgramCopy, AStringOutsideTheProgramsBlocksIsRefused) {
     TempFolder temp;
-    EXPECT_FALSE(WriteProgramCopy(thisProgram(), temp / L"copy.exe", 4000, L"x"));
+    EXPECT_FALSE(WriteProgramCopy(thisProgram().c_str(), (temp / L"copy.exe").c_str(), 4000, L"x"));
 }
