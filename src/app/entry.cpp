@@ -81,11 +81,12 @@ Outcome prepare(HINSTANCE instance) {
     }
 
     // A layout installs nothing: it needs no elevation.
-    readLayoutFolderOption(options, optionCount, settings.layoutFolder);
-    if (!settings.layoutFolder.empty()) {
-        layoutFolderCreated = prepareLayoutFolder(settings.layoutFolder);
-        return Outcome::Run;
-    }
+    DWORD code = 0;
+    const LayoutFolder layout = prepareLayoutFolder(options, optionCount, settings.layoutFolder, code);
+    if (layout == LayoutFolder::Refused)
+        throw windows_error(L"The layout folder '" + settings.layoutFolder + L"' is not a new or empty folder.", code);
+    layoutFolderCreated = layout == LayoutFolder::Created;
+    if (layout != LayoutFolder::Absent) return Outcome::Run;
 
     if (settings.osMajorVersion >= 6 && !processIsElevated(settings.osMajorVersion) && !settings.perUser()) {
         // The elevated copy carries on /quiet and the log, as a full path: its
@@ -225,7 +226,9 @@ int runApplication(HINSTANCE instance, const wchar_t* commandLine, int showComma
     }
     cleanUp();
     const DWORD code = exitCode();
-    diagnostics::log(appSettings().quiet ? L"end, exit code " + std::to_wstring(code) : std::wstring(L"end"));
+    wchar_t end[32] = L"end";
+    if (appSettings().quiet) std::swprintf(end, 32, L"end, exit code %lu", static_cast<unsigned long>(code));
+    diagnostics::log(end);
     diagnostics::closeLog();
     return static_cast<int>(code);
 }

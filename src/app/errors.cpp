@@ -34,8 +34,8 @@ bool failureSeen = false;
 // The log always has the text; under /quiet nobody is there to read a box.
 void showBox(const wchar_t* outcome, const std::wstring& text, UINT icon) {
     const bool quiet = appSettings().quiet;
-    diagnostics::log(std::wstring(L"outcome: ") + outcome + (quiet ? L", no box (/quiet) \"" : L", box \"") + text +
-                     L"\"");
+    std::wstring line = L"outcome: ";
+    diagnostics::log(line.append(outcome).append(quiet ? L", no box \"" : L", box \"").append(text).append(L"\""));
     if (!quiet) ::MessageBoxW(mainWindow, text.c_str(), appSettings().productName.c_str(), icon);
 }
 

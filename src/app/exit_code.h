@@ -3,6 +3,8 @@
 // the exit code is always 0.
 #include <windows.h>
 
+#include "bootstrap/bootstrapper.h"
+
 struct RunEnd {
     bool failureReported = false;  // an error or warning reached the user (or, under /quiet, the log)
     bool cancelled = false;        // the window was closed
@@ -15,4 +17,20 @@ struct RunEnd {
 // 0 installed (or laid out); 3010 installed, a restart is needed; 1602
 // cancelled; 1618 another installation runs; 1625 refused by policy; 1603
 // anything else.
-DWORD unattendedExitCode(const RunEnd& end);
+inline DWORD unattendedExitCode(const RunEnd& end) {
+    if (end.cancelled) return ERROR_INSTALL_USEREXIT;
+    if (!end.failureReported && end.reachedExit) {
+        // A layout installs nothing, so it never asks for a restart.
+        if (end.outcome == Installed || end.outcome == LaidOut)
+            return end.restartRequired ? ERROR_SUCCESS_REBOOT_REQUIRED : 0;
+        if (end.outcome == CancelledByModule) return ERROR_INSTALL_USEREXIT;
+    }
+    // The installer's own word where an admin can act on it; anything else is a failure.
+    switch (end.installerResult) {
+        case ERROR_INSTALL_USEREXIT:
+        case ERROR_INSTALL_ALREADY_RUNNING:
+        case ERROR_INSTALL_PACKAGE_REJECTED:
+            return end.installerResult;
+    }
+    return ERROR_INSTALL_FAILURE;
+}

@@ -80,7 +80,7 @@ const wchar_t* finishedOutcomeText(LONG lastTask, LONG installationOutcome) {
                L"or the installation was cancelled";
     if (installationOutcome == CancelledByModule)
         return L"outcome: cancelled by the custom-action module, nothing installed, no box";
-    if (installationOutcome == LaidOut) return L"outcome: layout written";
+    if (installationOutcome == LaidOut) return L"outcome: laid out";
     return L"outcome: success";
 }
 

@@ -35,4 +35,4 @@ std::wstring pipelineFailureText(const wchar_t* text, long taskKind) {
 const wchar_t loaderNotFoundText[] =
     L"The product was installed, but its add-in loader was not found, so the add-in will not start.";
 
-const wchar_t restartRequiredText[] = L"The installation is complete. Restart Windows to finish it.";
+const wchar_t restartRequiredText[] = L"Restart Windows to finish the installation.";

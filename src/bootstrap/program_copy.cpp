@@ -44,7 +44,7 @@ BOOL CALLBACK changeBlock(HMODULE module, LPCWSTR type, LPCWSTR name, WORD langu
 }  // namespace
 
 bool WriteProgramCopy(const wchar_t* programPath, const wchar_t* target, UINT stringId, const wchar_t* value) {
-    if (!::CopyFileW(programPath, target, FALSE)) return false;
+    if (!::CopyFileExW(programPath, target, nullptr, nullptr, nullptr, 0)) return false;
     unique_resource_update update(::BeginUpdateResourceW(target, FALSE));
     if (!update) return false;
     BlockChange change = {update.get(), stringId & 15, value, false};

@@ -12,8 +12,8 @@
 namespace {
 
 // folder\name, canonical, into target; false when it would not fit.
-bool join(wchar_t (&target)[MAX_PATH], const wchar_t* folder, const std::wstring& name) {
-    return ::PathCombineW(target, folder, name.c_str()) != nullptr;
+inline bool join(wchar_t (&target)[MAX_PATH], const wchar_t* folder, const wchar_t* name) {
+    return ::PathCombineW(target, folder, name) != nullptr;
 }
 
 }  // namespace
@@ -29,8 +29,8 @@ bool WriteReleaseLayout(CBootstrapper& p) {
     bool written = join(target, folder, versionFileName) && isPlainFolderNamePart(settings.language) &&
                    isPlainFolderNamePart(settings.version) &&
                    settings.version.find_first_not_of(L'.') != std::wstring::npos &&
-                   join(release, folder, settings.language) && ::PathAppendW(release, settings.version.c_str()) &&
-                   ::CopyFileW(p.storedVersionFile().c_str(), target, FALSE);
+                   join(release, folder, settings.language.c_str()) && join(release, release, settings.version.c_str()) &&
+                   ::CopyFileExW(p.storedVersionFile().c_str(), target, nullptr, nullptr, nullptr, 0);
     // The local names are the download folder's joined with the listed names,
     // checked to stay inside it; below the release folder they keep the listed
     // name, a ".deploy" suffix included.
@@ -38,17 +38,17 @@ bool WriteReleaseLayout(CBootstrapper& p) {
     for (const std::wstring& local : p.localFiles) {
         written = written && local.size() > prefix && ::PathCombineW(target, release, local.c_str() + prefix) &&
                   CreateDirectoryChain(path.assign(target, ::PathFindFileNameW(target) - target - 1)) &&
-                  ::CopyFileW(withoutDeploySuffix(local).c_str(), target, FALSE);
+                  ::CopyFileExW(withoutDeploySuffix(local).c_str(), target, nullptr, nullptr, nullptr, 0);
     }
     // The copy installs from the folder it sits in.
-    written = written && join(target, folder, settings.exeFileName) &&
+    written = written && join(target, folder, settings.exeFileName.c_str()) &&
               WriteProgramCopy(settings.exePath.c_str(), target, IDS_INSTALLATION_URL, L".");
     if (!written) {
         const DWORD code = ::GetLastError();
         // best effort: the folder was empty before, and is so again
         DeleteDirectoryTree(settings.layoutFolder);
         ::CreateDirectoryW(folder, nullptr);
-        path.assign(L"Failed to write '").append(target).append(L"' into the layout folder");
+        path.assign(L"Failed to write '").append(target).append(L"'");
         p.errorText = textWithCode(path, code);
         return false;
     }

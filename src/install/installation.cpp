@@ -34,8 +34,6 @@ public:
 
     bool run() {
         p_.restartApplications = false;
-        p_.installerResult = 0;
-        p_.restartRequired = false;
         setOutcome(NotInstalled);
         if (settings_.quiet) hideInstallerInterface();
         if (findEarlierReleases()) {

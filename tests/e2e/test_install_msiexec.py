@@ -48,5 +48,5 @@ def test_a_restart_request_counts_as_an_installation_with_one_information_box(sc
     code, watcher = run_bootstrapper(scenario, url)
     assert code == 0
     assert [(d["caption"], d["text"], d["icon"]) for d in watcher.dialogs()] == [
-        (CAPTION, "The installation is complete. Restart Windows to finish it.", True)]
+        (CAPTION, "Restart Windows to finish the installation.", True)]
     assert len(standin_calls(log)) == 2, "the removal's restart request did not stop the run"

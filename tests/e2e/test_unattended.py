@@ -11,7 +11,7 @@ from test_install_support import (CAPTION, CURRENT, PRODUCT_CODE, WINDOW_CLASS, 
 __all__ = ["site"]  # the fixture, used by name
 
 RESTART = "talvoro-addin-restart"
-RESTART_TEXT = "The installation is complete. Restart Windows to finish it."
+RESTART_TEXT = "Restart Windows to finish the installation."
 
 
 def run_quiet(scenario, url, *args, program=None, timeout=240):
@@ -50,7 +50,7 @@ def test_quiet_failure_ends_with_1603_and_the_failure_text_goes_to_the_log(scena
     assert (code, boxes) == (1603, [])
     events = log_events(log)
     [outcome] = [e for e in events if e.startswith("outcome: ")]
-    assert outcome.startswith('outcome: failure, no box (/quiet) "') and "Task name: DownloadVersionInfo." in outcome
+    assert outcome.startswith('outcome: failure, no box "') and "Task name: DownloadVersionInfo." in outcome
     assert events[-1] == "end, exit code 1603"
 
 
@@ -128,8 +128,7 @@ def test_a_layout_into_a_folder_that_is_not_empty_or_cannot_be_made_is_refused_a
     assert scenario.start(program, r"/layout=C:\missing\parent\addin").wait(120) == 0
     watcher.process.stop()
     assert [d["text"] for d in watcher.dialogs()] == [
-        "The layout folder 'C:\\missing\\parent\\addin' must be a new or empty folder, written with backslashes. "
-        "Error code: 0x3."]
+        "The layout folder 'C:\\missing\\parent\\addin' is not a new or empty folder. Error code: 0x3."]
     assert not unix_path(scenario, r"C:\missing").exists()
 
 

@@ -5,63 +5,78 @@
 
 #include <gtest/gtest.h>
 
-#include "base/windows_error.h"
-
 namespace {
 
-std::wstring layoutOf(const wchar_t* commandLine) {
+// What the option makes of the command line; the folder's own check runs too.
+LayoutFolder prepare(const std::wstring& commandLine, std::wstring& folder, DWORD& code) {
     OptionTable options;
     const int count = options.parse(splitCommandLine(commandLine));
-    std::wstring folder;
-    readLayoutFolderOption(options, count, folder);
-    return folder;
+    return prepareLayoutFolder(options, count, folder, code);
 }
 
-std::wstring tempFolder(const wchar_t* name) {
+LayoutFolder prepare(const std::wstring& commandLine, std::wstring& folder) {
+    DWORD code = 0;
+    return prepare(commandLine, folder, code);
+}
+
+// "<folder as far as read> <code>" for a refusal.
+std::wstring refusal(const std::wstring& commandLine) {
+    std::wstring folder;
+    DWORD code = 0;
+    if (prepare(commandLine, folder, code) != LayoutFolder::Refused) return L"taken: " + folder;
+    return folder + L" " + std::to_wstring(code);
+}
+
+std::wstring tempFolder() {
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp) + name + std::to_wstring(::GetCurrentProcessId());
+    return std::wstring(temp) + L"layout_option_test_" + std::to_wstring(::GetCurrentProcessId());
 }
 
 }  // namespace
 
-TEST(ReadLayoutFolderOption, AFolderWithBackslashesIsTakenAsAFullPath) {
-    EXPECT_EQ(L"", layoutOf(L"/quiet"));
-    EXPECT_EQ(L"C:\\share\\addin", layoutOf(L"/layout=C:\\share\\addin\\ /quiet /log=C:\\x.log"));
-    EXPECT_EQ(L"C:\\my share\\addin", layoutOf(L"/LAYOUT=\"C:\\my share\\addin\""));
+TEST(PrepareLayoutFolder, WithoutTheOptionNothingIsTouched) {
+    std::wstring folder = L"kept";
+    EXPECT_EQ(LayoutFolder::Absent, prepare(L"/quiet /log=x.log", folder));
+    EXPECT_EQ(L"kept", folder);
+}
+
+TEST(PrepareLayoutFolder, ANewFolderIsMadeFromAFullOrRelativePathAndAnEmptyOneTaken) {
+    const std::wstring folder = tempFolder();
+    ::RemoveDirectoryW(folder.c_str());
+    std::wstring taken;
+    EXPECT_EQ(LayoutFolder::Created, prepare(L"/layout=\"" + folder + L"\\\" /quiet /log=C:\\x.log", taken));
+    EXPECT_EQ(folder, taken) << "full, without a trailing backslash";
+    EXPECT_EQ(LayoutFolder::Empty, prepare(L"/LAYOUT=" + folder, taken));
+
     wchar_t current[MAX_PATH];
     ::GetCurrentDirectoryW(MAX_PATH, current);
-    std::wstring expected = current;
-    if (expected.back() != L'\\') expected += L'\\';
-    EXPECT_EQ(expected + L"addin", layoutOf(L"/layout=addin"));
-}
-
-TEST(ReadLayoutFolderOption, AFolderThatASlashOrEqualsSignCutApartIsRefused) {
-    for (const wchar_t* commandLine : {L"/layout", L"/layout=C:/share/addin", L"/layout=share/1033",
-                                       L"/layout=C:\\a=b", L"/layout=C:\\x /debugdirectory=C:\\y"}) {
-        EXPECT_THROW(layoutOf(commandLine), windows_error) << commandLine;
-    }
-}
-
-TEST(PrepareLayoutFolder, OnlyAnEmptyOrNewFolderWhoseParentExistsIsTaken) {
-    const std::wstring folder = tempFolder(L"layout_option_test_");
+    ::SetCurrentDirectoryW(folder.c_str());
+    EXPECT_EQ(LayoutFolder::Created, prepare(L"/layout=addin", taken));
+    EXPECT_EQ(folder + L"\\addin", taken);
+    ::RemoveDirectoryW(taken.c_str());
+    ::SetCurrentDirectoryW(current);
     ::RemoveDirectoryW(folder.c_str());
-    EXPECT_TRUE(prepareLayoutFolder(folder)) << "made by this run";
-    EXPECT_FALSE(prepareLayoutFolder(folder)) << "empty: taken as it is";
+}
 
+TEST(PrepareLayoutFolder, AFolderNotEmptyAFileOrNoParentIsRefusedAndNothingIsMade) {
+    const std::wstring folder = tempFolder();
+    ::CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring file = folder + L"\\notes.txt";
     ::CloseHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    try {
-        prepareLayoutFolder(folder);
-        ADD_FAILURE() << "a folder that is not empty was taken";
-    } catch (const windows_error& error) {
-        EXPECT_EQ(L"The layout folder '" + folder + L"' must be a new or empty folder, written with backslashes.",
-                  error.message());
-        EXPECT_EQ(0u, error.code);
-    }
-    EXPECT_THROW(prepareLayoutFolder(file), windows_error) << "a file";
-    EXPECT_THROW(prepareLayoutFolder(folder + L"\\missing\\addin"), windows_error) << "no parents are made";
+    EXPECT_EQ(folder + L" 0", refusal(L"/layout=" + folder));
+    EXPECT_EQ(file + L" 0", refusal(L"/layout=" + file));
+    EXPECT_EQ(folder + L"\\missing\\addin 3", refusal(L"/layout=" + folder + L"\\missing\\addin"))
+        << "no parents are made";
     EXPECT_FALSE(::PathFileExistsW((folder + L"\\missing").c_str()));
     ::DeleteFileW(file.c_str());
     ::RemoveDirectoryW(folder.c_str());
+}
+
+TEST(PrepareLayoutFolder, AFolderThatASlashOrEqualsSignCutApartIsRefused) {
+    EXPECT_EQ(L" 0", refusal(L"/layout"));
+    EXPECT_EQ(L"C: 0", refusal(L"/layout=C:/share/addin"));
+    EXPECT_EQ(L"share 0", refusal(L"/layout=share/1033"));
+    EXPECT_EQ(L"C:\\a 0", refusal(L"/layout=C:\\a=b"));
+    EXPECT_EQ(L"C:\\x 0", refusal(L"/layout=C:\\x /debugdirectory=C:\\y"));
 }

@@ -74,7 +74,7 @@ TEST_F(ReleaseLayoutTest, WritesTheSitesLayoutAndACopyThatInstallsFromItsOwnFold
 TEST_F(ReleaseLayoutTest, AFailureRemovesEverythingItWrote) {
     ::DeleteFileW((downloads + L"\\actions\\Module.dll").c_str());
     EXPECT_FALSE(WriteReleaseLayout(pipeline));
-    EXPECT_EQ(L"Failed to write '" + layout + L"\\1033\\2.2.015\\actions\\Module.dll' into the layout folder. Error: 2.",
+    EXPECT_EQ(L"Failed to write '" + layout + L"\\1033\\2.2.015\\actions\\Module.dll'. Error: 2.",
               pipeline.errorText);
     EXPECT_TRUE(::PathIsDirectoryEmptyW(layout.c_str())) << "no half-made layout";
     EXPECT_NE(LaidOut, pipeline.installationOutcome);
@@ -84,7 +84,7 @@ TEST_F(ReleaseLayoutTest, AVersionThatIsNoFolderNameIsRefused) {
     for (const wchar_t* version : {L"..", L"a\\b", L"x:y"}) {
         appSettings().version = version;
         EXPECT_FALSE(WriteReleaseLayout(pipeline));
-        EXPECT_EQ(L"Failed to write '" + layout + L"\\version_info.xml' into the layout folder. Error: 123.",
+        EXPECT_EQ(L"Failed to write '" + layout + L"\\version_info.xml'. Error: 123.",
                   pipeline.errorText);
         EXPECT_TRUE(::PathIsDirectoryEmptyW(layout.c_str()));
     }
