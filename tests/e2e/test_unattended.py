@@ -3,10 +3,10 @@ outcome in its exit code (read in full inside the prefix: Wine hands Linux only
 the low byte) and the failure in the log; a package that asks for a restart is
 installed like any other; /layout writes a release that installs offline."""
 
-from harness import windows_path
-from test_install_support import (CAPTION, CURRENT, PRODUCT_CODE, WINDOW_CLASS, addin_folder, install_package,
-                                  installed_version, manifest_msi, run_bootstrapper, sample_site, site, standin_calls,
-                                  unix_path, use_standin_msiexec)
+from harness import poll, windows_path
+from test_install_support import (CAPTION, CURRENT, HOST_CLASS, OLDER, PRODUCT_CODE, WINDOW_CLASS, addin_folder,
+                                  host_starts, install_package, installed_version, manifest_msi, place_fake_host,
+                                  run_bootstrapper, sample_site, site, standin_calls, unix_path, use_standin_msiexec)
 
 __all__ = ["site"]  # the fixture, used by name
 
@@ -52,6 +52,20 @@ def test_quiet_failure_ends_with_1603_and_the_failure_text_goes_to_the_log(scena
     [outcome] = [e for e in events if e.startswith("outcome: ")]
     assert outcome.startswith('outcome: failure, no box "') and "Task name: DownloadVersionInfo." in outcome
     assert events[-1] == "end, exit code 1603"
+
+
+def test_quiet_neither_asks_about_nor_waits_for_nor_restarts_a_running_host(scenario, site):
+    install_package(scenario, OLDER)
+    url = site(scenario, older=[OLDER])
+    host = place_fake_host(scenario)
+    host_process = scenario.start(host)
+    poll(lambda: scenario.window(HOST_CLASS), 30, "the host's window")
+    code, boxes, _ = run_quiet(scenario, url)
+    assert (code, boxes) == (0, [])
+    assert installed_version(scenario, PRODUCT_CODE) == "2.2.15"
+    assert host_process.running() and len(host_starts(host)) == 1, "left alone, and not started a second time"
+    assert scenario.close_window(HOST_CLASS)
+    assert host_process.wait(30) == 0
 
 
 def test_quiet_exit_codes_follow_the_installers_result_and_its_interface_stays_hidden(scenario, site):

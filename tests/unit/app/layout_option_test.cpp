@@ -35,27 +35,18 @@ std::wstring tempFolder() {
 
 }  // namespace
 
-TEST(PrepareLayoutFolder, WithoutTheOptionNothingIsTouched) {
-    std::wstring folder = L"kept";
-    EXPECT_EQ(LayoutFolder::Absent, prepare(L"/quiet /log=x.log", folder));
-    EXPECT_EQ(L"kept", folder);
-}
-
-TEST(PrepareLayoutFolder, ANewFolderIsMadeFromAFullOrRelativePathAndAnEmptyOneTaken) {
+TEST(PrepareLayoutFolder, ARelativeFolderIsMadeBelowTheCurrentOneAndAnEmptyOneTakenAsItIs) {
     const std::wstring folder = tempFolder();
-    ::RemoveDirectoryW(folder.c_str());
-    std::wstring taken;
-    EXPECT_EQ(LayoutFolder::Created, prepare(L"/layout=\"" + folder + L"\\\" /quiet /log=C:\\x.log", taken));
-    EXPECT_EQ(folder, taken) << "full, without a trailing backslash";
-    EXPECT_EQ(LayoutFolder::Empty, prepare(L"/LAYOUT=" + folder, taken));
-
+    ::CreateDirectoryW(folder.c_str(), nullptr);
     wchar_t current[MAX_PATH];
     ::GetCurrentDirectoryW(MAX_PATH, current);
     ::SetCurrentDirectoryW(folder.c_str());
-    EXPECT_EQ(LayoutFolder::Created, prepare(L"/layout=addin", taken));
-    EXPECT_EQ(folder + L"\\addin", taken);
-    ::RemoveDirectoryW(taken.c_str());
+    std::wstring taken;
+    EXPECT_EQ(LayoutFolder::Created, prepare(L"/layout=addin\\ /quiet /log=C:\\x.log", taken));
+    EXPECT_EQ(folder + L"\\addin", taken) << "full, without a trailing backslash";
+    EXPECT_EQ(LayoutFolder::Empty, prepare(L"/LAYOUT=addin", taken));
     ::SetCurrentDirectoryW(current);
+    ::RemoveDirectoryW(taken.c_str());
     ::RemoveDirectoryW(folder.c_str());
 }
 
