@@ -10,35 +10,42 @@ namespace {
 void discardUpdate(HANDLE update) { ::EndUpdateResourceW(update, TRUE); }
 using unique_resource_update = base::unique_any<base::simple_traits<HANDLE, nullptr, discardUpdate>>;
 
-struct BlockChange {
-    HANDLE update;
-    UINT index;  // of the string in its block of 16
-    const wchar_t* value;
-    bool done;
+// The languages the block is in; the enumeration stops when they do not fit.
+struct BlockLanguages {
+    WORD ids[16];
+    UINT count;
 };
 
-// For each language of the block: the block with the string replaced. A block
-// is 16 counted UTF-16 strings; a cut one reads as empty strings for what is missing.
-BOOL CALLBACK changeBlock(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR parameter) {
-    BlockChange& change = *reinterpret_cast<BlockChange*>(parameter);
-    const HRSRC found = ::FindResourceExW(module, type, name, language);
+// No allocation here: nothing may be thrown through the system's enumeration.
+BOOL CALLBACK addLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR parameter) {
+    BlockLanguages& languages = *reinterpret_cast<BlockLanguages*>(parameter);
+    if (languages.count == 16) return FALSE;
+    languages.ids[languages.count++] = language;
+    return TRUE;
+}
+
+// The block in one language with string `index` replaced. A block is 16 counted
+// UTF-16 strings; a cut one reads as empty strings for what is missing.
+bool changeBlock(HANDLE update, LPCWSTR name, WORD language, UINT index, const wchar_t* value) {
+    const HMODULE module = ::GetModuleHandleW(nullptr);
+    const HRSRC found = ::FindResourceExW(module, MAKEINTRESOURCEW(6), name, language);
     const HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
     const wchar_t* data = loaded ? static_cast<const wchar_t*>(::LockResource(loaded)) : nullptr;
-    const size_t count = data ? ::SizeofResource(module, found) / sizeof(wchar_t) : 0;
+    if (data == nullptr) return false;
+    const size_t count = ::SizeofResource(module, found) / sizeof(wchar_t);
     std::wstring block;
     size_t at = 0;
     for (UINT i = 0; i < 16; ++i) {
         size_t length = at < count ? data[at++] : 0;
         if (length > count - at) length = count - at;
-        if (i == change.index)
-            block.append(1, static_cast<wchar_t>(std::wcslen(change.value))).append(change.value);
+        if (i == index)
+            block.append(1, static_cast<wchar_t>(std::wcslen(value))).append(value);
         else
             block.append(1, static_cast<wchar_t>(length)).append(data + at, length);
         at += length;
     }
-    change.done = data != nullptr && ::UpdateResourceW(change.update, type, name, language, &block[0],
-                                                       static_cast<DWORD>(block.size() * sizeof(wchar_t)));
-    return change.done;
+    return ::UpdateResourceW(update, MAKEINTRESOURCEW(6), name, language, &block[0],
+                             static_cast<DWORD>(block.size() * sizeof(wchar_t))) != FALSE;
 }
 
 }  // namespace
@@ -47,9 +54,13 @@ bool WriteProgramCopy(const wchar_t* programPath, const wchar_t* target, UINT st
     if (!::CopyFileExW(programPath, target, nullptr, nullptr, nullptr, 0)) return false;
     unique_resource_update update(::BeginUpdateResourceW(target, FALSE));
     if (!update) return false;
-    BlockChange change = {update.get(), stringId & 15, value, false};
-    ::SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);  // kept when the program has no such block
-    ::EnumResourceLanguagesW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(6) /* RT_STRING */,
-                             MAKEINTRESOURCEW((stringId >> 4) + 1), changeBlock, reinterpret_cast<LONG_PTR>(&change));
-    return change.done && ::EndUpdateResourceW(update.release(), FALSE) != FALSE;
+    const LPCWSTR name = MAKEINTRESOURCEW((stringId >> 4) + 1);
+    BlockLanguages languages;
+    languages.count = 0;
+    ::EnumResourceLanguagesW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(6) /* RT_STRING */, name, addLanguage,
+                             reinterpret_cast<LONG_PTR>(&languages));
+    bool changed = languages.count != 0;
+    for (UINT i = 0; changed && i < languages.count; ++i)
+        changed = changeBlock(update.get(), name, languages.ids[i], stringId & 15, value);
+    return changed && ::EndUpdateResourceW(update.release(), FALSE) != FALSE;
 }
