@@ -39,12 +39,25 @@ bool processIsElevated(DWORD osMajorVersion) {
     return osMajorVersion >= 6 ? tokenIsElevated() : isAdministratorsMember();
 }
 
-void relaunchElevated(const std::wstring& exePath, const std::wstring& exeDirectory,
-                      const std::wstring& arguments) {
-    const HINSTANCE result = ::ShellExecuteW(nullptr, L"runas", exePath.c_str(),
-                                             arguments.empty() ? nullptr : arguments.c_str(),
-                                             exeDirectory.c_str(), SW_SHOW);
-    // Judged at its full width: a 64-bit result cut to 32 bits could look like an error code.
-    const ULONG_PTR value = reinterpret_cast<ULONG_PTR>(result);
+DWORD relaunchElevated(const std::wstring& exePath, const std::wstring& exeDirectory, const std::wstring& arguments,
+                       bool wait) {
+    SHELLEXECUTEINFOW start = {};
+    start.cbSize = sizeof(start);
+    start.fMask = wait ? SEE_MASK_NOCLOSEPROCESS : 0;
+    start.lpVerb = L"runas";
+    start.lpFile = exePath.c_str();
+    start.lpParameters = arguments.empty() ? nullptr : arguments.c_str();
+    start.lpDirectory = exeDirectory.c_str();
+    start.nShow = SW_SHOW;
+    ::ShellExecuteExW(&start);
+    // hInstApp is what ShellExecuteW would return, judged at its full width: a
+    // 64-bit value cut to 32 bits could look like an error code.
+    const ULONG_PTR value = reinterpret_cast<ULONG_PTR>(start.hInstApp);
+    base::unique_handle process(start.hProcess);
     if (value < 32) throw windows_error(static_cast<DWORD>(value));
+    DWORD exitCode = 0;
+    if (wait && (!process || ::WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 ||
+                 !::GetExitCodeProcess(process.get(), &exitCode)))
+        exitCode = ERROR_INSTALL_FAILURE;
+    return exitCode;
 }

@@ -9,7 +9,9 @@
 bool processIsElevated(DWORD osMajorVersion);
 
 // Starts the program again through "runas" with the given arguments (none when
-// empty). Returns normally when the new copy was started; throws windows_error
-// with ShellExecuteW's result otherwise (for example when the user refused).
-void relaunchElevated(const std::wstring& exePath, const std::wstring& exeDirectory,
-                      const std::wstring& arguments);
+// empty). Throws windows_error with the shell's SE_ERR result when it was not
+// started (for example when the user refused). Without wait returns 0 at once;
+// with it, waits for the new copy and returns its exit code
+// (ERROR_INSTALL_FAILURE when the system gave no process to wait for).
+DWORD relaunchElevated(const std::wstring& exePath, const std::wstring& exeDirectory, const std::wstring& arguments,
+                       bool wait);

@@ -9,6 +9,8 @@
 #include "app/command_line.h"
 #include "app/elevation.h"
 #include "app/errors.h"
+#include "app/exit_code.h"
+#include "app/layout_option.h"
 #include "app/progress_window.h"
 #include "app/resource_ids.h"
 #include "app/run_log.h"
@@ -27,6 +29,12 @@ enum class Outcome { Run, EndAtOnce, EndWithCleanUp };
 // CoUninitialize only balances a successful CoInitializeEx.
 bool comInitialized = false;
 
+// For the exit code under /quiet.
+bool elevatedCopyWaited = false;
+DWORD elevatedCopyExitCode = 0;
+// An empty layout folder this run made is removed again when nothing was laid out.
+bool layoutFolderCreated = false;
+
 // Steps up to the window: checks, options and self-elevation.
 Outcome prepare(HINSTANCE instance) {
     AppSettings& settings = appSettings();
@@ -36,6 +44,7 @@ Outcome prepare(HINSTANCE instance) {
     const int optionCount = options.parse(splitCommandLine(settings.commandLine));
     const std::wstring logFile = logFileOption(options);
     startDiagnosticLog(logFile, settings.commandLine);
+    settings.quiet = options.has(L"/quiet");
 
     loadStringSettings(instance, settings);
 
@@ -71,12 +80,23 @@ Outcome prepare(HINSTANCE instance) {
         if (debugDirectory && debugVersion) return Outcome::EndWithCleanUp;
     }
 
+    // A layout installs nothing: it needs no elevation.
+    DWORD code = 0;
+    const LayoutFolder layout = prepareLayoutFolder(options, optionCount, settings.layoutFolder, code);
+    if (layout == LayoutFolder::Refused)
+        throw windows_error(L"The layout folder '" + settings.layoutFolder + L"' is not a new or empty folder.", code);
+    layoutFolderCreated = layout == LayoutFolder::Created;
+    if (layout != LayoutFolder::Absent) return Outcome::Run;
+
     if (settings.osMajorVersion >= 6 && !processIsElevated(settings.osMajorVersion) && !settings.perUser()) {
-        // The log is the one option the elevated copy carries on, as a full
-        // path: its working folder is this program's folder.
-        const std::wstring arguments = logFile.empty() ? std::wstring() : optionArgument(L"/log", logFile);
+        // The elevated copy carries on /quiet and the log, as a full path: its
+        // working folder is this program's folder.
+        std::wstring arguments = logFile.empty() ? std::wstring() : optionArgument(L"/log", logFile);
+        if (settings.quiet) arguments.insert(0, arguments.empty() ? L"/quiet" : L"/quiet ");
         diagnostics::log(L"not elevated: starting an elevated copy through \"runas\" with \"" + arguments + L"\"");
-        relaunchElevated(settings.exePath, settings.exeDirectory, arguments);
+        // Under /quiet a management tool reads this copy's exit code: the elevated copy's.
+        elevatedCopyExitCode = relaunchElevated(settings.exePath, settings.exeDirectory, arguments, settings.quiet);
+        elevatedCopyWaited = settings.quiet;
         return Outcome::EndWithCleanUp;
     }
     return Outcome::Run;
@@ -116,8 +136,9 @@ constexpr DWORD workerEndWaitMs = 2000;
 // the process ends here, and the next run's purge removes the folder.
 [[noreturn]] void endWithoutCleanUp() {
     if (instanceAtom != 0) ::GlobalDeleteAtom(instanceAtom);  // the worker has no use for it
-    ::TerminateProcess(::GetCurrentProcess(), 0);
-    ::ExitProcess(0);  // not reached
+    const UINT code = appSettings().quiet ? ERROR_INSTALL_FAILURE : 0;
+    ::TerminateProcess(::GetCurrentProcess(), code);
+    ::ExitProcess(code);  // not reached
 }
 
 void cleanUp() {
@@ -130,6 +151,8 @@ void cleanUp() {
     if (pipeline.downloadFolderCreated && !pipeline.downloadFolder.empty() &&
         ::PathFileExistsW(pipeline.downloadFolder.c_str()))
         CBootstrapper::DeleteDirectoryTree(pipeline.downloadFolder);  // best effort
+    if (layoutFolderCreated && readWord(pipeline.installationOutcome) != LaidOut)
+        ::RemoveDirectoryW(appSettings().layoutFolder.c_str());  // best effort: only an empty one goes
     if (comInitialized) ::CoUninitialize();
     comInitialized = false;
 }
@@ -157,6 +180,22 @@ void showFailure(std::exception_ptr failure, DWORD lastError) {
     }
 }
 
+// Under /quiet the exit code tells how the run ended; otherwise it is 0.
+DWORD exitCode() {
+    const AppSettings& settings = appSettings();
+    if (!settings.quiet) return 0;
+    if (elevatedCopyWaited) return elevatedCopyExitCode;
+    CBootstrapper& pipeline = bootstrapper();
+    RunEnd end;
+    end.failureReported = failureReported();
+    end.cancelled = runCancelled();
+    end.reachedExit = readWord(nextTask) == Exit;
+    end.outcome = readWord(pipeline.installationOutcome);
+    end.installerResult = pipeline.installerResult;
+    end.restartRequired = pipeline.restartRequired;
+    return unattendedExitCode(end);
+}
+
 }  // namespace
 
 int runApplication(HINSTANCE instance, const wchar_t* commandLine, int showCommand) {
@@ -164,7 +203,8 @@ int runApplication(HINSTANCE instance, const wchar_t* commandLine, int showComma
     try {
         switch (prepare(instance)) {
         case Outcome::EndAtOnce:
-            return 0;
+            // Under /quiet the other copy counts as another installation running.
+            return appSettings().quiet ? ERROR_INSTALL_ALREADY_RUNNING : 0;
         case Outcome::EndWithCleanUp:
             break;
         case Outcome::Run:
@@ -185,7 +225,10 @@ int runApplication(HINSTANCE instance, const wchar_t* commandLine, int showComma
         endWithoutCleanUp();
     }
     cleanUp();
-    diagnostics::log(L"end");
+    const DWORD code = exitCode();
+    wchar_t end[32] = L"end";
+    if (appSettings().quiet) std::swprintf(end, 32, L"end, exit code %lu", static_cast<unsigned long>(code));
+    diagnostics::log(end);
     diagnostics::closeLog();
-    return 0;
+    return static_cast<int>(code);
 }

@@ -27,15 +27,35 @@ std::wstring codeBoxText(DWORD code) {
     return codeText(L"Error code: 0x%0x", code);
 }
 
+namespace {
+
+bool failureSeen = false;
+
+// The log always has the text; under /quiet nobody is there to read a box.
+void showBox(const wchar_t* outcome, const std::wstring& text, UINT icon) {
+    const bool quiet = appSettings().quiet;
+    std::wstring line = L"outcome: ";
+    diagnostics::log(line.append(outcome).append(quiet ? L", no box \"" : L", box \"").append(text).append(L"\""));
+    if (!quiet) ::MessageBoxW(mainWindow, text.c_str(), appSettings().productName.c_str(), icon);
+}
+
+}  // namespace
+
 void showErrorBox(const std::wstring& text) {
-    diagnostics::log(L"outcome: failure, box \"" + text + L"\"");
-    ::MessageBoxW(mainWindow, text.c_str(), appSettings().productName.c_str(), MB_ICONERROR);
+    failureSeen = true;
+    showBox(L"failure", text, MB_ICONERROR);
 }
 
 void showWarningBox(const wchar_t* outcome, const std::wstring& text) {
-    diagnostics::log(std::wstring(L"outcome: ") + outcome + L", box \"" + text + L"\"");
-    ::MessageBoxW(mainWindow, text.c_str(), appSettings().productName.c_str(), MB_ICONWARNING);
+    failureSeen = true;
+    showBox(outcome, text, MB_ICONWARNING);
 }
+
+void showInformationBox(const wchar_t* outcome, const std::wstring& text) {
+    showBox(outcome, text, MB_ICONINFORMATION);
+}
+
+bool failureReported() { return failureSeen; }
 
 void showError(const windows_error& error) {
     std::wstring text;

@@ -19,5 +19,10 @@ void showErrorBox(const std::wstring& text);
 // Warning box, for a run that did its work but not all of it: as the error box
 // with MB_ICONWARNING; outcome is what the log's last word says the run came to.
 void showWarningBox(const wchar_t* outcome, const std::wstring& text);
+// Information box (MB_ICONINFORMATION), for a run that succeeded with something to say.
+void showInformationBox(const wchar_t* outcome, const std::wstring& text);
+// Under /quiet each of these boxes goes to the log instead of the screen.
+// True once an error or warning has been reported (shown or logged).
+bool failureReported();
 void showError(const windows_error& error);
 void showErrorCode(DWORD code);

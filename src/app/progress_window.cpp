@@ -14,6 +14,7 @@
 #include "app/window_texts.h"
 #include "bootstrap/bootstrapper.h"
 #include "bootstrap/pipeline_messages.h"
+#include "bootstrap/release_layout.h"
 #include "diagnostics/diagnostic_log.h"
 #include "http/http_request.h"
 #include "install/installation.h"
@@ -80,6 +81,7 @@ const wchar_t* finishedOutcomeText(LONG lastTask, LONG installationOutcome) {
                L"or the installation was cancelled";
     if (installationOutcome == CancelledByModule)
         return L"outcome: cancelled by the custom-action module, nothing installed, no box";
+    if (installationOutcome == LaidOut) return L"outcome: laid out";
     return L"outcome: success";
 }
 
@@ -87,9 +89,12 @@ const wchar_t* finishedOutcomeText(LONG lastTask, LONG installationOutcome) {
 void reportFinishedRun() {
     const LONG lastTask = readWord(nextTask);
     const LONG outcome = readWord(bootstrapper().installationOutcome);
+    const bool restart = bootstrapper().restartRequired;
     // Installed, yet the add-in cannot start: the one case of a normal end the user must hear of.
     if (lastTask == Exit && outcome == InstalledWithoutLoader)
         showWarningBox(L"installed without its add-in loader", loaderNotFoundText);
+    else if (lastTask == Exit && outcome == Installed && restart)
+        showInformationBox(L"success, restart required", restartRequiredText);
     else
         diagnostics::log(finishedOutcomeText(lastTask, outcome));
     ::PostQuitMessage(0);
@@ -222,11 +227,11 @@ bool createProgressWindow(HINSTANCE instance, int showCommand, BOOL processEleva
     FCHttpRequest::SetDialogParent(window);  // proxy and certificate prompts belong to this window
     HWND bar = ::GetDlgItem(window, IDC_PROGRESS_BAR);
     if (bar != nullptr) ::SetWindowLongW(bar, GWL_STYLE, ::GetWindowLongW(bar, GWL_STYLE) | PBS_MARQUEE);
-    ::ShowWindow(window, settings.progressWindowVisible() ? showCommand : SW_HIDE);
+    ::ShowWindow(window, settings.progressWindowVisible() && !settings.quiet ? showCommand : SW_HIDE);
     ::UpdateWindow(window);
 
     CBootstrapper& pipeline = bootstrapper();
-    pipeline.installationSequence = RunInstallation;
+    pipeline.installationSequence = settings.layoutFolder.empty() ? RunInstallation : WriteReleaseLayout;
     pipeline.InitializeDownloadFolder(processElevated, laterThanVersion5, window);
     ::PostMessageW(window, WM_START_PIPELINE, 0, 0);
     return true;

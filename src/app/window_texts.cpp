@@ -34,3 +34,5 @@ std::wstring pipelineFailureText(const wchar_t* text, long taskKind) {
 
 const wchar_t loaderNotFoundText[] =
     L"The product was installed, but its add-in loader was not found, so the add-in will not start.";
+
+const wchar_t restartRequiredText[] = L"Restart Windows to finish the installation.";

@@ -13,5 +13,8 @@ std::wstring windowTaskName(long taskKind);
 // The box after an installation that found no component of loaderComponentCodes.
 extern const wchar_t loaderNotFoundText[];
 
+// The box after an installation that asked for a restart of Windows.
+extern const wchar_t restartRequiredText[];
+
 // What the box for WM_PIPELINE_FAILED says; text may be null (no copy was made).
 std::wstring pipelineFailureText(const wchar_t* text, long taskKind);

@@ -50,6 +50,7 @@ enum InstallationOutcome : LONG {
     Installed = 1,
     CancelledByModule = 2,  // DoInitialize or DoBeforeInstall set cancel: nothing was installed
     InstalledWithoutLoader = 3,  // installed, but no loader component is: the add-in will not start
+    LaidOut = 4,  // /layout: the release and a copy of the program written to the layout folder
 };
 
 // "Idle" ... "Exit"; empty for a value outside the table.
@@ -166,6 +167,12 @@ public:
     // worker (interlocked) before the run reports its end; read by the window
     // once that report arrives, for what the log says and the user sees.
     volatile LONG installationOutcome = 0;
+    // Written by the installation sequence on the worker before the run reports
+    // its end; read by the window after that report. installerResult: the last
+    // result of msiexec or of the installer's action that was not a success.
+    DWORD installerResult = 0;
+    // An installer step succeeded but asked for a restart of Windows (3010, 1641).
+    bool restartRequired = false;
     std::wstring manifestFolder;
     MSIHANDLE installerHandle = 0;
 

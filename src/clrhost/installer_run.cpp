@@ -45,7 +45,9 @@ std::wstring topLevelAction(MSIHANDLE handle) {
 }  // namespace
 
 bool judgeInstallerAction(UINT status, InstallerDirection direction, bool uiShown, std::wstring& errorText) {
-    if (status == ERROR_SUCCESS) return true;
+    // A restart request: the product is installed (or removed) all the same.
+    if (status == ERROR_SUCCESS || status == ERROR_SUCCESS_REBOOT_REQUIRED || status == ERROR_SUCCESS_REBOOT_INITIATED)
+        return true;
     // A cancel by the user, or a failure the installer's own UI has shown, needs no text.
     if (status == ERROR_INSTALL_USEREXIT || uiShown) return false;
     errorText = installerErrorText(direction == InstallerDirection::Uninstall
@@ -117,7 +119,10 @@ bool RunInstallerAction(CBootstrapper& pipeline, const InstallerRun& run) {
     const UINT opened =
         removal ? logged(L"MsiOpenProductW", run.target, ::MsiOpenProductW(run.target.c_str(), handle.put()))
                 : logged(L"MsiOpenPackageW", run.target, ::MsiOpenPackageW(run.target.c_str(), handle.put()));
-    if (opened != ERROR_SUCCESS) return failWith(pipeline, L"Failed to open the msi package", opened);
+    if (opened != ERROR_SUCCESS) {
+        pipeline.installerResult = opened;
+        return failWith(pipeline, L"Failed to open the msi package", opened);
+    }
     // The handler hands this to the module while the action runs.
     pipeline.installerHandle = handle.get();
 
@@ -149,6 +154,14 @@ bool RunInstallerAction(CBootstrapper& pipeline, const InstallerRun& run) {
 
     const std::wstring action = topLevelAction(handle.get());
     status = logged(L"MsiDoActionW", action, ::MsiDoActionW(handle.get(), action.c_str()));
+    // The action may succeed and leave the restart it scheduled to its caller
+    // (Wine's installer does): the package's run mode tells.
+    if (status == ERROR_SUCCESS_REBOOT_REQUIRED || status == ERROR_SUCCESS_REBOOT_INITIATED ||
+        (status == ERROR_SUCCESS && (::MsiGetMode(handle.get(), MSIRUNMODE_REBOOTATEND) ||
+                                     ::MsiGetMode(handle.get(), MSIRUNMODE_REBOOTNOW))))
+        pipeline.restartRequired = true;
+    else if (status != ERROR_SUCCESS)
+        pipeline.installerResult = status;
     if (!judgeInstallerAction(status, run.direction, run.uiShown, pipeline.errorText)) return false;
     if (pipeline.notifyWindow != nullptr) ::MsiSetInternalUI(previousUiLevel, nullptr);
     return true;

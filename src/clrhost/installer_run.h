@@ -31,7 +31,8 @@ struct InstallerRun {
 // installer's own UI has shown the error.
 bool RunInstallerAction(CBootstrapper& pipeline, const InstallerRun& run);
 
-// The result of the top-level action: true for success; otherwise false, with
+// The result of the top-level action: true for success (a restart request, 3010
+// or 1641, included); otherwise false, with
 // the direction's failure text unless the user cancelled (1602) or the
 // direction's UI was shown (the installer has told the user itself).
 bool judgeInstallerAction(UINT status, InstallerDirection direction, bool uiShown, std::wstring& errorText);

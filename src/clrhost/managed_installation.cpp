@@ -4,11 +4,17 @@
 #include "clrhost/installer_run.h"
 #include "clrhost/pipeline_steps.h"
 #include "product/install_location.h"
+#include "product/settings.h"
 
 namespace clrhost {
 namespace {
 
 LONG uiLevelFor(bool showUI) { return showUI ? INSTALLUILEVEL_FULL : INSTALLUILEVEL_NONE; }
+
+// /quiet: no installer interface, whatever level the module asked for.
+void keepHiddenWhenQuiet(InstallerRun& run) {
+    if (appSettings().quiet) run.uiLevel = INSTALLUILEVEL_NONE;
+}
 
 // Runs a module call whose failure the sequence does not judge: its text must
 // not stand in for a later failure that reports none of its own.
@@ -45,6 +51,7 @@ bool RemoveWithModule(CBootstrapper& pipeline, const std::wstring& productCode) 
         DoBeforeUninstall(pipeline, productCode, installLocation, run.propertyText, run.uiLevel, cancel);
     });
     if (cancel) return true;
+    keepHiddenWhenQuiet(run);
     return RunInstallerAction(pipeline, run);
 }
 
@@ -56,6 +63,7 @@ ModuleInstall InstallWithModule(CBootstrapper& pipeline) {
     bool cancel = false;
     callModule(pipeline, [&] { DoBeforeInstall(pipeline, run.propertyText, run.uiLevel, cancel); });
     if (cancel) return ModuleInstall::Cancelled;
+    keepHiddenWhenQuiet(run);
     run.target = pipeline.downloadFolder + L"\\" + pipeline.msiFileName;
     return RunInstallerAction(pipeline, run) ? ModuleInstall::Installed : ModuleInstall::Failed;
 }

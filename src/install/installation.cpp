@@ -35,8 +35,11 @@ public:
     bool run() {
         p_.restartApplications = false;
         setOutcome(NotInstalled);
+        if (settings_.quiet) hideInstallerInterface();
         if (findEarlierReleases()) {
-            checkRunningHosts(findPreviousVersion());
+            // Unattended: nobody can close the hosts, so none is asked about,
+            // waited for or started again.
+            if (!settings_.quiet) checkRunningHosts(findPreviousVersion());
             if (startModule() && removeEarlierReleases() && install()) restartHosts();
         }
         clrhost::ReleaseActionModule(p_);  // always: Dispose, domain unloaded, runtime released
@@ -120,7 +123,10 @@ private:
         std::wstring arguments = L"/x" + entry.productCode;
         if (!entry.showUninstallUI) arguments += L" /quiet";
         arguments += L" UPGRADINGPRODUCTCODE=" + entry.productCode;
-        return RunMsiexec(arguments, entry.showUninstallUI, p_.errorText);
+        DWORD exitCode = 0;
+        const bool removed = RunMsiexec(arguments, entry.showUninstallUI, p_.errorText, &exitCode);
+        noteInstallerResult(exitCode);
+        return removed;
     }
 
     // Steps 6 and 7: the package, then the loader manifests. False when the
@@ -129,7 +135,10 @@ private:
         if (!moduleless_) return installWithModule();
         std::wstring arguments = L"/i \"" + combinePath(p_.downloadFolder, p_.msiFileName) + L"\"";
         if (!p_.showInstallUI) arguments += L" /quiet";
-        if (!RunMsiexec(arguments, p_.showInstallUI, p_.errorText)) return fail();
+        DWORD exitCode = 0;
+        const bool installed = RunMsiexec(arguments, p_.showInstallUI, p_.errorText, &exitCode);
+        noteInstallerResult(exitCode);
+        if (!installed) return fail();
         switch (updateLoaderManifests(p_.errorText)) {
             case LoaderUpdate::Failed: return fail();
             case LoaderUpdate::NotFound: setOutcome(InstalledWithoutLoader); break;
@@ -172,6 +181,18 @@ private:
         for (const auto& host : hostPaths_) {
             if (!host.second.empty()) StartProgram(host.second);
         }
+    }
+
+    // /quiet: the installer's own interface stays hidden whatever the release prefers.
+    void hideInstallerInterface() {
+        p_.showInstallUI = false;
+        p_.showUninstallUI = false;
+        for (ProductEntry& entry : p_.products) entry.showUninstallUI = false;
+    }
+
+    void noteInstallerResult(DWORD result) {
+        if (isRestartRequest(result)) p_.restartRequired = true;
+        else if (result != 0) p_.installerResult = result;
     }
 
     void setOutcome(InstallationOutcome outcome) { ::InterlockedExchange(&p_.installationOutcome, outcome); }

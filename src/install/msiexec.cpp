@@ -27,8 +27,12 @@ std::vector<wchar_t> writable(const std::wstring& text) {
 
 }  // namespace
 
+bool isRestartRequest(DWORD result) {
+    return result == ERROR_SUCCESS_REBOOT_REQUIRED || result == ERROR_SUCCESS_REBOOT_INITIATED;
+}
+
 bool JudgeMsiexecExitCode(DWORD exitCode, bool showUI, std::wstring& errorText) {
-    if (exitCode == 0) return true;
+    if (exitCode == 0 || isRestartRequest(exitCode)) return true;
     if (exitCode == exitCancelled || showUI) {
         errorText.clear();  // the user cancelled, or msiexec has shown its own error
         return false;
@@ -37,7 +41,8 @@ bool JudgeMsiexecExitCode(DWORD exitCode, bool showUI, std::wstring& errorText) 
     return false;
 }
 
-bool RunMsiexec(const std::wstring& arguments, bool showUI, std::wstring& errorText) {
+bool RunMsiexec(const std::wstring& arguments, bool showUI, std::wstring& errorText, DWORD* exitCodeOut) {
+    if (exitCodeOut != nullptr) *exitCodeOut = 0;
     wchar_t systemFolder[MAX_PATH] = {};
     if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_SYSTEM, nullptr, 0, systemFolder))) return false;
     const std::wstring program = std::wstring(systemFolder) + L"\\msiexec.exe";
@@ -73,6 +78,7 @@ bool RunMsiexec(const std::wstring& arguments, bool showUI, std::wstring& errorT
         errorText = failedText(L"GetExitCodeProcess", ::GetLastError());
         return false;
     }
+    if (exitCodeOut != nullptr) *exitCodeOut = exitCode;
     diagnostics::log(L"msiexec ended with exit code " + std::to_wstring(exitCode) + L" after " +
                      diagnostics::millisecondsText(stopwatch.elapsedMs()) + L" ms");
     return JudgeMsiexecExitCode(exitCode, showUI, errorText);

@@ -29,6 +29,10 @@ struct AppSettings {
     std::wstring exeDirectory;  // with its trailing backslash
     std::wstring exeFileName;   // file name with extension
     DWORD osMajorVersion = 0;
+    // From the options: /quiet (no window, no box, no question; the exit code
+    // tells the outcome) and /layout=<folder> (full path; empty without it).
+    bool quiet = false;
+    std::wstring layoutFolder;
 
     // "user" without regard to case.
     bool perUser() const;

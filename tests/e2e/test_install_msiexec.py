@@ -4,7 +4,7 @@ give the outcome on demand (the user's cancel, a restart request)."""
 
 import pytest
 
-from test_install_support import (CURRENT, OLDER, OLDEST, PRODUCT_CODE, install_package, package, pipeline_boxes,
+from test_install_support import (CAPTION, CURRENT, OLDER, OLDEST, PRODUCT_CODE, install_package, package,
                                   run_bootstrapper, site, standin_calls, use_standin_msiexec)
 
 __all__ = ["site"]  # the fixture, used by name
@@ -40,10 +40,13 @@ def test_a_cancelled_removal_ends_the_run_quietly_and_installs_nothing(scenario,
     assert len(standin_calls(log)) == 1, "nothing is installed after a failed removal"
 
 
-def test_a_restart_request_counts_as_a_failure(scenario, site):
+@pytest.mark.parametrize("restart", [3010, 1641])
+def test_a_restart_request_counts_as_an_installation_with_one_information_box(scenario, site, restart):
+    install_package(scenario, CURRENT)  # its loader stays installed: the stand-in installs nothing
     url = site(scenario)
-    log = use_standin_msiexec(scenario, 3010)
+    log = use_standin_msiexec(scenario, restart)
     code, watcher = run_bootstrapper(scenario, url)
     assert code == 0
-    assert pipeline_boxes(watcher) == ["The installation failed. Error: 3010. Task name: RunMSI."]
-    assert len(standin_calls(log)) == 1
+    assert [(d["caption"], d["text"], d["icon"]) for d in watcher.dialogs()] == [
+        (CAPTION, "Restart Windows to finish the installation.", True)]
+    assert len(standin_calls(log)) == 2, "the removal's restart request did not stop the run"

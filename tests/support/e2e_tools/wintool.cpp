@@ -9,6 +9,9 @@
 //                                       a window like the progress window (marquee bar 130,
 //                                       text 131 "-"); ends with 0 when closed
 //   wintool exit CODE                   ends with CODE
+//   wintool exitcode PROGRAM [ARG ...]  runs PROGRAM with the arguments (each quoted
+//                                       when it has blanks), waits, prints its full exit
+//                                       code (Wine hands Linux only its low byte); ends with 0
 #include <windows.h>
 #include <commctrl.h>
 
@@ -107,6 +110,29 @@ int windowCommand(const wchar_t* className, const wchar_t* caption, bool hidden)
     return static_cast<int>(message.wParam);
 }
 
+int exitcodeCommand(int argc, wchar_t** argv) {
+    std::wstring command;
+    for (int i = 2; i < argc; ++i) {
+        const std::wstring argument = argv[i];
+        if (!command.empty()) command += L' ';
+        command += argument.find(L' ') == std::wstring::npos ? argument : L"\"" + argument + L"\"";
+    }
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    if (!::CreateProcessW(argv[2], &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+        print("CreateProcess failed: " + std::to_string(::GetLastError()));
+        return kUsageError;
+    }
+    base::unique_handle process(started.hProcess);
+    base::unique_handle thread(started.hThread);
+    DWORD code = 0;
+    ::WaitForSingleObject(process.get(), INFINITE);
+    ::GetExitCodeProcess(process.get(), &code);
+    print(std::to_string(code));
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -119,7 +145,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"window" && (argc == 4 || argc == 5))
         return windowCommand(argv[2], argv[3], argc == 5 && std::wstring(argv[4]) == L"hidden");
+    if (command == L"exitcode" && argc >= 3) return exitcodeCommand(argc, argv);
     if (command == L"exit" && argc == 3) return static_cast<int>(std::wcstol(argv[2], nullptr, 0));
-    print("usage: wintool atom|version|msgbox|window|exit ... (see wintool.cpp)");
+    print("usage: wintool atom|version|msgbox|window|exit|exitcode ... (see wintool.cpp)");
     return kUsageError;
 }

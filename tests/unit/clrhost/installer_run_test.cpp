@@ -146,6 +146,18 @@ TEST_F(InstallerRunTest, InstallsAndRemovesWithModuleWatching) {
     EXPECT_EQ("ALL", messages[0]["properties"]["REMOVE"].text());
 }
 
+// A package that asks for a restart is installed: success, with the request noted for the run's end.
+TEST_F(InstallerRunTest, ARestartRequestIsAnInstallation) {
+    StandinScenario scenario;
+    create(scenario);
+    ASSERT_TRUE(RunInstallerAction(pipeline, installRun(L"talvoro-addin-restart.msi"))) << utf8(pipeline.errorText);
+    EXPECT_TRUE(installed(kProductCode));
+    EXPECT_TRUE(pipeline.restartRequired);
+    EXPECT_EQ(0u, pipeline.installerResult);
+    ASSERT_TRUE(RunInstallerAction(pipeline, removeRun())) << utf8(pipeline.errorText);
+    EXPECT_FALSE(installed(kProductCode));
+}
+
 // Open failures carry the installer's code in its "(Error = %d)" form.
 TEST_F(InstallerRunTest, OpenFailures) {
     StandinScenario scenario;
@@ -167,6 +179,7 @@ TEST_F(InstallerRunTest, FailedActionTextDependsOnUi) {
     InstallerRun run = installRun(L"talvoro-addin-refused.msi");
     EXPECT_FALSE(RunInstallerAction(pipeline, run));
     EXPECT_EQ(L"Failed to execute the install action (Error = 1603).", pipeline.errorText);
+    EXPECT_EQ(1603u, pipeline.installerResult) << "for the exit code under /quiet";
     pipeline.errorText = L"earlier";
     run.uiShown = true;
     EXPECT_FALSE(RunInstallerAction(pipeline, run));
@@ -186,6 +199,9 @@ TEST(JudgeInstallerAction, FailureRule) {
     EXPECT_FALSE(judgeInstallerAction(ERROR_INVALID_HANDLE, InstallerDirection::Install, false, error));
     EXPECT_EQ(L"Failed to execute the install action (HRESULT = 0x80070006).", error);
     EXPECT_TRUE(judgeInstallerAction(ERROR_SUCCESS, InstallerDirection::Install, false, error));
+    EXPECT_TRUE(judgeInstallerAction(ERROR_SUCCESS_REBOOT_REQUIRED, InstallerDirection::Install, false, error));
+    EXPECT_TRUE(judgeInstallerAction(ERROR_SUCCESS_REBOOT_INITIATED, InstallerDirection::Uninstall, false, error));
+    EXPECT_EQ(L"Failed to execute the install action (HRESULT = 0x80070006).", error) << "no text of its own";
 }
 
 // The handler hands every message on and returns the module's word; without a module it returns 0.

@@ -33,15 +33,17 @@ bool fileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_s
 
 }  // namespace
 
-TEST(JudgeMsiexecExitCode, OnlyZeroSucceedsAndOnlyAHiddenFailureGetsAText) {
+TEST(JudgeMsiexecExitCode, ZeroAndARestartRequestSucceedAndOnlyAHiddenFailureGetsAText) {
     std::wstring text = L"earlier";
     EXPECT_TRUE(JudgeMsiexecExitCode(0, false, text));
+    EXPECT_TRUE(JudgeMsiexecExitCode(3010, false, text)) << "installed; Windows must restart";
+    EXPECT_TRUE(JudgeMsiexecExitCode(1641, true, text)) << "installed; the installer started the restart";
     EXPECT_EQ(text, L"earlier");
 
     EXPECT_FALSE(JudgeMsiexecExitCode(1603, false, text));
     EXPECT_EQ(text, L"The installation failed. Error: 1603.");
-    EXPECT_FALSE(JudgeMsiexecExitCode(3010, false, text)) << "a restart request is not a success";
-    EXPECT_EQ(text, L"The installation failed. Error: 3010.");
+    EXPECT_FALSE(JudgeMsiexecExitCode(3011, false, text));
+    EXPECT_EQ(text, L"The installation failed. Error: 3011.");
     EXPECT_FALSE(JudgeMsiexecExitCode(259, false, text)) << "an ended msiexec is never still active";
     EXPECT_EQ(text, L"The installation failed. Error: 259.");
 
@@ -51,8 +53,6 @@ TEST(JudgeMsiexecExitCode, OnlyZeroSucceedsAndOnlyAHiddenFailureGetsAText) {
     text = L"earlier";
     EXPECT_FALSE(JudgeMsiexecExitCode(1602, false, text));
     EXPECT_EQ(text, L"") << "the user cancelled";
-    EXPECT_FALSE(JudgeMsiexecExitCode(3010, true, text));
-    EXPECT_EQ(text, L"");
 }
 
 // Installs and removes the real sample packages with the prefix's msiexec.
@@ -106,9 +106,19 @@ TEST_F(PackageTest, ALoaderFoundThroughARegistryValueIsTheFolderThatValueNames) 
 
 TEST_F(PackageTest, ARefusedPackageFailsWith1603WhenTheUserSeesNothing) {
     std::wstring text;
-    EXPECT_FALSE(RunMsiexec(installArguments(L"talvoro-addin-refused"), false, text));
+    DWORD exitCode = 0;
+    EXPECT_FALSE(RunMsiexec(installArguments(L"talvoro-addin-refused"), false, text, &exitCode));
     EXPECT_EQ(text, L"The installation failed. Error: 1603.");
+    EXPECT_EQ(exitCode, 1603u);
     EXPECT_FALSE(IsProductInstalled(currentRelease));
+}
+
+TEST_F(PackageTest, APackageThatAsksForARestartIsInstalledAndItsCodeHandedBack) {
+    std::wstring text;
+    DWORD exitCode = 0;
+    ASSERT_TRUE(RunMsiexec(installArguments(L"talvoro-addin-restart"), false, text, &exitCode)) << text;
+    EXPECT_EQ(exitCode, 3010u);
+    EXPECT_TRUE(IsProductInstalled(currentRelease));
 }
 
 TEST(StartProgram, QuotesThePathSoABlankNeverStartsAnotherProgram) {
