@@ -3,25 +3,28 @@
 // and the code it belongs to.
 #include <windows.h>
 
-#include <stdexcept>
+#include <exception>
 #include <string>
 
 // The wide message in the system ANSI code page; empty when it does not convert.
 std::string narrowMessage(const std::wstring& message);
 
-// A standard exception that also carries the wide text shown to the user.
-template <typename Base>
-class wexception : public Base {
+// A standard exception that also carries the wide text shown to the user. Not
+// a std::runtime_error: that one keeps its text in the library's old
+// reference-counted string, whose code would be linked in for it alone.
+class wexception : public std::exception {
 public:
-    explicit wexception(const std::wstring& message) : Base(narrowMessage(message)), message_(message) {}
+    explicit wexception(const std::wstring& message) : message_(message), narrow_(narrowMessage(message)) {}
 
     const std::wstring& message() const noexcept { return message_; }
+    const char* what() const noexcept override { return narrow_.c_str(); }
 
 private:
     std::wstring message_;
+    std::string narrow_;
 };
 
-class windows_error : public wexception<std::runtime_error> {
+class windows_error : public wexception {
 public:
     // A message of our own, no code.
     explicit windows_error(const std::wstring& message);
