@@ -35,10 +35,10 @@ TEST(WindowsError, ThreeConstructors) {
     EXPECT_EQ(fromCode.code, static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
 
-TEST(WindowsError, CaughtAsRuntimeError) {
+TEST(WindowsError, CaughtAsStandardException) {
     try {
         throw windows_error(L"Failed to start.", 7);
-    } catch (const std::runtime_error& error) {
+    } catch (const std::exception& error) {
         EXPECT_STREQ(error.what(), "Failed to start.");
     }
 }
