@@ -21,6 +21,7 @@ struct AppSettings {
     std::wstring version;               // 142
     std::wstring showProgressWindow;    // 143, "false" hides the window
     std::wstring releaseDigest;         // 144, empty, or the pin of the one release to install
+    std::wstring downloadRetries;       // 145, empty or "0" to "10": tries after a broken transfer
 
     // Derived at start-up.
     std::wstring commandLine;   // argument part of the command line
@@ -33,6 +34,8 @@ struct AppSettings {
     bool perUser() const;
     // Anything but "false" (without regard to case) shows the progress window.
     bool progressWindowVisible() const;
+    // downloadRetries as a number: 0 when empty or not a number from 0 to 10.
+    int downloadRetryCount() const;
 };
 
 // The process-wide record.
@@ -45,4 +48,4 @@ struct SettingField {
     UINT id;
     std::wstring AppSettings::*value;
 };
-extern const SettingField settingFields[13];
+extern const SettingField settingFields[14];

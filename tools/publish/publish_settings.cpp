@@ -91,7 +91,8 @@ bool releasePin(const std::wstring& descriptionPath, const std::wstring& company
 }
 
 const wchar_t* const writtenKeys[] = {L"companyName", L"productName", L"windowTitle",     L"productCode",
-                                      L"language",    L"version",     L"installationUrl", L"releaseDigest"};
+                                      L"language",    L"version",     L"installationUrl", L"releaseDigest",
+                                      L"downloadRetries"};
 
 // A value goes on one line, and the stamping tool drops blanks around it.
 bool fitsOneLine(const std::wstring& value) {
@@ -145,7 +146,7 @@ bool writeStampSettings(const SettingsRequest& request, std::wstring& report, st
     // The texts exactly as the bootstrapper compares them with the site.
     const std::wstring values[] = {site.applicationName, properties.productName, properties.productName,
                                    release->productCode, release->language,     release->version,
-                                   request.installationUrl, pin};
+                                   request.installationUrl, pin,                  L"3"};
     std::map<UINT, std::wstring> table;
     std::wstring text = L"# Stamp settings for version " + release->version + L" (language " + release->language +
                         L") of " + descriptionPath + L", written by publish settings.\r\n";
