@@ -10,9 +10,9 @@
 //   StopThreads, StartTimeoutTimer and destruction run on the thread that owns
 //   the notification window.
 // - The connect thread writes only the connection handle, before its
-//   notification. The transfer thread writes finalReadSucceeded before
-//   notification 2, the received byte count (interlocked) and the receive
-//   buffer (under its lock).
+//   notification. The transfer thread writes finalReadSucceeded and the body
+//   start before notification 2, the received byte count (interlocked) and the
+//   sink (see body_sink.h).
 // - TakeReceivedData and GetReceivedByteCount may be called from any thread;
 //   GetResponseInfo is meaningful after the notification that fills it.
 // - Destroy a request only after both threads have ended (ThreadsEnded()).
