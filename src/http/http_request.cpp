@@ -10,8 +10,12 @@
 namespace {
 
 // Under Wine each InternetReadFile costs far more than its bytes; 64 KiB reads
-// (which it fills whole) cost a fifth of 8 KiB ones per byte.
+// cost a fifth of 8 KiB ones per byte. But Wine fills the whole buffer before
+// it returns, so a slow body is read in small pieces (announced as they come,
+// and not lost to a stall): large reads only while the data keeps up.
 constexpr DWORD readChunkSize = 65536;
+constexpr DWORD slowReadSize = 8192;
+constexpr DWORD slowReadMs = 50;
 constexpr DWORD retryPauseMs = 1000;
 // Chunks read within this many milliseconds share one data notification.
 constexpr DWORD dataNotifyIntervalMs = 10;
@@ -348,8 +352,7 @@ long long FCHttpRequest::BodyOffset(HINTERNET request) {
 }
 
 // Under a limit, never asks for much more than one byte past it.
-DWORD FCHttpRequest::NextReadSize(long long received) const {
-    DWORD size = readChunkSize;
+DWORD FCHttpRequest::NextReadSize(long long received, DWORD size) const {
     if (header_.maxBodyBytes >= 0) {
         const long long room = header_.maxBodyBytes + overLimitProbe - received;
         if (room < static_cast<long long>(size)) size = static_cast<DWORD>(room > 0 ? room : 1);
@@ -378,16 +381,18 @@ BOOL FCHttpRequest::ReadBody(HINTERNET request) {
         unannounced = 0;
     };
     std::vector<char> chunk(readChunkSize);
+    DWORD readSize = slowReadSize;
     BOOL result = FALSE;
-    LONG received = 0;
+    long long received = 0;
     for (;;) {
-        const DWORD size = NextReadSize(before + received);
+        const DWORD size = NextReadSize(before + received, readSize);
         if (!BeginCall()) break;
         DWORD count = 0;
         const DWORD started = ::GetTickCount();
         const BOOL read = ::InternetReadFile(request, chunk.data(), size, &count);
         const DWORD error = read ? ERROR_SUCCESS : ::GetLastError();
         if (!EndCall()) break;
+        readSize = ::GetTickCount() - started < slowReadMs ? readChunkSize : slowReadSize;
         // Some WinINet versions end a timed-out read as if the body had ended.
         if (!read || count == 0) NoteFailedWait(started, error);
         if (!read || Stalled()) break;

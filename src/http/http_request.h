@@ -120,8 +120,8 @@ private:
     // Reserves room for the announced body; false when it is longer than allowed.
     bool CheckContentLength(HINTERNET request, long long before);
     long long BodyOffset(HINTERNET request);
-    // The number of bytes the next read asks for; never far past maxBodyBytes.
-    DWORD NextReadSize(long long received) const;
+    // The number of bytes the next read asks for (size, or less near maxBodyBytes).
+    DWORD NextReadSize(long long received, DWORD size) const;
     void ApplyStallLimit(HINTERNET handle);
     void NoteFailedWait(DWORD started, DWORD error);
     // Bracket every WinINet call of the request threads; false once StopThreads ran.
