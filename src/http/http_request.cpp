@@ -406,7 +406,7 @@ BOOL FCHttpRequest::ReadBody(HINTERNET request) {
         }
         // Counted only once stored, so the count never claims bytes the body lacks.
         if (!sink.Write(chunk.data(), count)) break;
-        received += static_cast<LONG>(count);
+        received += count;
         ::InterlockedExchangeAdd(&receivedBytes_, static_cast<LONG>(count));
         unannounced += count;
         const DWORD now = ::GetTickCount();
