@@ -72,6 +72,7 @@ Every response carries "Server: test-httpserver/1.0" and, for /_/bytes,
 
 import argparse
 import email.utils
+import fcntl
 import json
 import os
 import select
@@ -81,6 +82,7 @@ import ssl
 import struct
 import subprocess
 import sys
+import termios
 import threading
 import time
 import urllib.parse
@@ -455,8 +457,16 @@ class Handler(BaseHTTPRequestHandler):
             self.server.sent[self.path] = self.server.sent.get(self.path, 0) + count
 
     def reset_connection(self):
-        """Ends the connection with a reset, as a broken network would."""
+        """Ends the connection with a reset, as a broken network would, once the
+        client has what was written (a reset drops what is still queued, and that
+        would count as sent)."""
         self.wfile.flush()
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and not self.server.stopping.is_set():
+            queued = struct.unpack("i", fcntl.ioctl(self.connection.fileno(), termios.TIOCOUTQ, b"\0" * 4))[0]
+            if queued == 0:
+                break
+            time.sleep(0.005)
         self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         self.close_connection = True
         self.connection.close()
