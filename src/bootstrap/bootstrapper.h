@@ -11,7 +11,7 @@
 //   CopyFileExW), the reader of version_info.xml and the installation.
 // - Hand-over only through nextTask, stopFlag and cancelFlag (interlocked; each
 //   store through the functions below also wakes the worker) and the events.
-//   downloadData and fetch are written by OnRequestFinished before it stores
+//   fetch and downloadDigest are written by OnRequestFinished before it stores
 //   ProcessResponse or RetryFetch and read by the worker only after that; the
 //   worker sets fetch up before it adds the fetch's request. errorText is
 //   written through Fail by whichever side fails, under failureGate_, which
@@ -23,7 +23,6 @@
 #include <msi.h>
 #include <oaidl.h>
 
-#include <memory>
 #include <string>
 
 #include "base/sha256_digest.h"
@@ -141,7 +140,6 @@ public:
     SourceKind sourceKind = Unrecognized;
     std::wstring versionInfoSource;
     std::wstring downloadFolder;
-    std::string downloadData;
     // Its SHA-256, computed as the bytes arrived (present when it was asked for).
     Sha256Digest downloadDigest;
     // The web fetch in progress: what it asks for, where its body goes and
@@ -151,9 +149,8 @@ public:
         long long maxBytes = -1;
         std::wstring tooLargeText;  // what it says when its body is longer than it may be
         std::wstring target;        // the release file's stored name; empty for version_info.xml
-        std::shared_ptr<BodySink> sink;
-        std::shared_ptr<MemorySink> memory;  // version_info.xml
-        std::shared_ptr<FileSink> file;      // a release file
+        SinkRef<BodySink> sink;
+        SinkRef<FileSink> file;      // the stored version_info.xml or release file
         int tries = 0;                       // requests made, the first included
         DWORD progressBase = 0;              // bytesReceived when the fetch began
     };
@@ -204,7 +201,7 @@ protected:
     void OnDataReceived(FCHttpRequest& request, int byteCount) override;
     // Main thread: a broken fetch is tried again while downloadRetries allows,
     // else the run fails with `text`.
-    void failOrRetry(FCHttpRequest& request, const std::wstring& text) noexcept;
+    void failOrRetry(FCHttpRequest& request, const std::wstring& text);
 
 private:
     friend struct PipelineSteps;

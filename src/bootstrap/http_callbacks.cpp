@@ -4,7 +4,7 @@
 
 #include "bootstrap/bootstrapper.h"
 #include "bootstrap/pipeline_messages.h"
-#include "diagnostics/diagnostic_log.h"
+#include "bootstrap/pipeline_log.h"
 #include "http/finished_request.h"
 #include "product/names.h"
 #include "product/settings.h"
@@ -44,24 +44,14 @@ void CBootstrapper::OnResponseHeaders(FCHttpRequest& request) {
     } catch (...) {
         // best effort: the manager deletes it after its last notification
     }
-    try {
-        failOrRetry(request, unansweredRequestFailure(request));
-    } catch (...) {
-        failFromCallback(L"Can't Connect to server.");
-    }
+    failOrRetry(request, unansweredRequestFailure(request));  // the manager catches a failed allocation
 }
 
-void CBootstrapper::failOrRetry(FCHttpRequest& request, const std::wstring& text) noexcept {
-    try {
-        if (worthRetrying(request) && fetch.tries <= appSettings().downloadRetryCount()) {
-            const long long held = fetch.sink ? fetch.sink->Size() : 0;
-            diagnostics::log(L"download try " + std::to_wstring(fetch.tries) + L" of " + fetch.url + L" broke after " +
-                             std::to_wstring(held) + L" bytes: " + text + L" Trying again in 3 s.");
-            storeNextTask(RetryFetch);
-            return;
-        }
-    } catch (...) {
-        // no retry without its log line: the failure below stands
+void CBootstrapper::failOrRetry(FCHttpRequest& request, const std::wstring& text) {
+    if (worthRetrying(request) && fetch.tries <= appSettings().downloadRetryCount()) {
+        logTry(fetch.tries, L"broke: " + text + L" Trying again in 3 s.");
+        storeNextTask(RetryFetch);
+        return;
     }
     failFromCallback(text);
 }
@@ -82,13 +72,12 @@ void CBootstrapper::OnRequestFinished(FCHttpRequest& request) {
             }
             if (fetch.sink->Error() != 0) {
                 // Nothing the server can mend: a full disk, a folder gone.
-                const std::wstring name = fetch.target.empty() ? L"version_info.xml" : baseName(fetch.target);
-                failFromCallback(textWithCode(L"Failed to create '" + name + L"' file", fetch.sink->Error()));
+                failFromCallback(createFailureText(fetch.target.empty() ? L"version_info.xml" : baseName(fetch.target),
+                                                   fetch.sink->Error()));
                 return;
             }
             if (bodyComplete(request, fetch.sink->Size() - request.GetBodyStart())) {
                 downloadDigest.present = fetch.sink->FinishDigest(downloadDigest.bytes);
-                if (fetch.memory) fetch.memory->Take(downloadData);
                 storeNextTask(ProcessResponse);
                 return;
             }

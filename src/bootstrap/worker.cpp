@@ -2,7 +2,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <memory>
 #include <new>
 #include <utility>
 
@@ -26,16 +25,17 @@ struct PipelineSteps {
 
     // A new fetch of url into sink; maxBytes: the longest body it may have, or -1.
     static void startWebFetch(CBootstrapper& p, const std::wstring& url, long long maxBytes,
-                              const std::wstring& tooLarge, std::shared_ptr<BodySink> sink) {
-        std::string().swap(p.downloadData);
+                              const std::wstring& tooLarge, const SinkRef<BodySink>& sink) {
         p.downloadDigest = Sha256Digest();
-        CBootstrapper::WebFetch fetch;
+        CBootstrapper::WebFetch& fetch = p.fetch;
         fetch.url = url;
         fetch.maxBytes = maxBytes;
         fetch.tooLargeText = tooLarge;
-        fetch.sink = std::move(sink);
+        fetch.target.clear();
+        fetch.sink = sink;
+        fetch.file = SinkRef<FileSink>();
+        fetch.tries = 0;
         fetch.progressBase = p.bytesReceived;
-        p.fetch = std::move(fetch);
         sendFetch(p);
     }
 
@@ -51,8 +51,7 @@ struct PipelineSteps {
         if (held > 0 && held <= 0x7FFFFFFF) header.rangeStart = static_cast<LONG>(held);
         ++p.fetch.tries;
         if (p.fetch.tries > 1)
-            diagnostics::log(L"download try " + std::to_wstring(p.fetch.tries) + L" of " + p.fetch.url +
-                             L" from byte " + std::to_wstring(header.rangeStart));
+            logTry(p.fetch.tries, L"of " + p.fetch.url + L" from byte " + std::to_wstring(header.rangeStart));
         p.currentRequestId = p.AddRequest(header);
     }
 
@@ -130,9 +129,15 @@ struct PipelineSteps {
         storeNextTask(Idle);
         p.currentTask = DownloadVersionInfo;
         if (p.sourceKind == WebAddress) {
-            auto memory = std::make_shared<MemorySink>(false);
-            startWebFetch(p, p.versionInfoSource, maxVersionFileBytes, versionFileTooLargeText(), memory);
-            p.fetch.memory = std::move(memory);
+            // Written as it arrives, as a release file is; read once whole.
+            base::unique_file file = FileSink::create(p.storedVersionFile());
+            if (!file) {
+                p.Fail(textWithCode(L"Failed to create 'version_info.xml' file", ::GetLastError()));
+                return true;
+            }
+            const SinkRef<FileSink> sink(new FileSink(std::move(file), false));
+            startWebFetch(p, p.versionInfoSource, maxVersionFileBytes, versionFileTooLargeText(), sink);
+            p.fetch.file = sink;
         } else if (!copy(p, p.versionInfoSource, p.storedVersionFile())) {
             p.Fail(textWithCode(L"Failed to copy 'version_info.xml' file", ::GetLastError()));
         }
@@ -225,12 +230,12 @@ struct PipelineSteps {
             if (!prepareTarget(p, target, pause)) return pause;
             base::unique_file file = FileSink::create(target);
             if (!file) {
-                p.Fail(textWithCode(L"Failed to create '" + baseName(target) + L"' file", ::GetLastError()));
+                p.Fail(createFailureText(baseName(target), ::GetLastError()));
                 return true;
             }
-            auto sink = std::make_shared<FileSink>(std::move(file), hash);
+            const SinkRef<FileSink> sink(new FileSink(std::move(file), hash));
             startWebFetch(p, p.sourceFiles[index], maxBytes, pinnedFileTooLargeText(fileName(p, index)), sink);
-            p.fetch.file = std::move(sink);
+            p.fetch.file = sink;
             p.fetch.target = target;
             return true;
         }
@@ -258,11 +263,12 @@ struct PipelineSteps {
 
     static bool processResponse(CBootstrapper& p) {
         if (p.currentTask == DownloadVersionInfo) {
-            const bool written = WriteWholeFile(p.downloadData.data(), static_cast<DWORD>(p.downloadData.size()),
-                                                p.storedVersionFile());
+            BY_HANDLE_FILE_INFORMATION written = {};
+            const bool closed = p.fetch.file && p.fetch.file->Close(written);
             const DWORD code = ::GetLastError();
-            std::string().swap(p.downloadData);  // a large body must not stay beside the next one
-            if (written) {
+            p.fetch.file = SinkRef<FileSink>();
+            p.fetch.sink = SinkRef<BodySink>();
+            if (closed) {
                 storeNextTask(ReadXML);
             } else {
                 p.Fail(textWithCode(L"Failed to create 'version_info.xml' file", code));
@@ -279,9 +285,10 @@ struct PipelineSteps {
             BY_HANDLE_FILE_INFORMATION written = {};
             const bool closed = p.fetch.file->Close(written);
             const DWORD code = ::GetLastError();
-            p.fetch = CBootstrapper::WebFetch();
+            p.fetch.file = SinkRef<FileSink>();
+            p.fetch.sink = SinkRef<BodySink>();
             if (!closed) {
-                p.Fail(textWithCode(L"Failed to create '" + baseName(target) + L"' file", code));
+                p.Fail(createFailureText(baseName(target), code));
                 return true;
             }
             // A body that does not hash as it must is refused before it is held.

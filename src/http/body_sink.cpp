@@ -1,5 +1,11 @@
 #include "http/body_sink.h"
 
+void BodySink::AddRef() { ::InterlockedIncrement(&refs_); }
+
+void BodySink::Release() {
+    if (::InterlockedDecrement(&refs_) == 0) delete this;
+}
+
 bool BodySink::Fail() {
     error_ = ::GetLastError();
     if (error_ == 0) error_ = ERROR_WRITE_FAULT;  // a failure never reads as none

@@ -23,6 +23,10 @@ public:
     BodySink(const BodySink&) = delete;
     BodySink& operator=(const BodySink&) = delete;
 
+    // Counted by SinkRef: the owner and every request that may still write hold one.
+    void AddRef();
+    void Release();
+
     // Before the first byte of a response whose body starts at `offset`: 0
     // drops what is held and restarts the hash; Size() continues. False for
     // any other offset, after a failed write, or when starting over fails.
@@ -54,6 +58,36 @@ private:
     DWORD error_ = 0;
     Sha256Hash hash_;
     volatile LONGLONG size_ = 0;
+    volatile LONG refs_ = 0;
+};
+
+// A counted reference to a sink made with new (any thread).
+template <typename T>
+class SinkRef {
+public:
+    SinkRef() = default;
+    explicit SinkRef(T* sink) : sink_(sink) {
+        if (sink_) sink_->AddRef();
+    }
+    template <typename U>
+    SinkRef(const SinkRef<U>& other) : SinkRef(other.get()) {}
+    SinkRef(const SinkRef& other) : SinkRef(other.sink_) {}
+    SinkRef& operator=(SinkRef other) {
+        T* previous = sink_;
+        sink_ = other.sink_;
+        other.sink_ = previous;
+        return *this;
+    }
+    ~SinkRef() {
+        if (sink_) sink_->Release();
+    }
+    T* get() const { return sink_; }
+    T* operator->() const { return sink_; }
+    T& operator*() const { return *sink_; }
+    explicit operator bool() const { return sink_ != nullptr; }
+
+private:
+    T* sink_ = nullptr;
 };
 
 // A body held in memory (version_info.xml, and any request given no sink).

@@ -39,6 +39,9 @@ bool worthRetrying(const FCHttpRequest& request) {
     if (request.Stalled()) return true;
     if (request.BodyTooLarge()) return false;
     const LONG status = request.GetResponseInfo().statusCode;
+    // A body longer than it announced is the server's doing, not the network's.
+    const LONG announced = request.GetResponseInfo().contentLength;
+    if (announced != 0 && request.GetReceivedByteCount() > announced) return false;
     // No answer, a body cut short (200, or the 206 that continued it), a server error.
     return status == 0 || status == 200 || (status == 206 && request.GetRangeStart() != 0) ||
            (status >= 500 && status <= 599);

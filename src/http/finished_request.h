@@ -19,6 +19,7 @@ std::wstring finishedRequestFailure(const FCHttpRequest& request);
 std::wstring unansweredRequestFailure(const FCHttpRequest& request);
 
 // Whether a request that failed as above may succeed when sent again: no
-// answer, a stall, a body cut short, a 5xx. Never a 4xx or a body too large.
+// answer, a stall, a body cut short, a 5xx. Never a 4xx, a body too large or
+// one longer than it announced.
 // (A write into the sink that failed is the owner's to judge: never retried.)
 bool worthRetrying(const FCHttpRequest& request);

@@ -71,17 +71,6 @@ bool combineUrl(const std::wstring& base, const std::wstring& location, std::wst
     return !out.empty();
 }
 
-// Takes the body of an answer the owner's sink must not take (an error page),
-// so it is read and counted as before but kept nowhere.
-class DiscardSink : public BodySink {
-public:
-    DiscardSink() : BodySink(false) {}
-
-protected:
-    bool Store(const char*, DWORD) override { return true; }
-    bool Clear() override { return true; }
-};
-
 bool threadRunning(const base::unique_handle& thread) {
     return thread && ::WaitForSingleObject(thread.get(), 0) == WAIT_TIMEOUT;
 }
@@ -95,7 +84,7 @@ void FCHttpRequest::SetDialogParent(HWND window) {
 FCHttpRequest::FCHttpRequest(int id, HWND notifyWindow, const RequestHeader& header)
     : id_(id), window_(notifyWindow), header_(header), stopEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     if (!header_.sink) {
-        ownSink_ = std::make_shared<MemorySink>(header_.hashBody);
+        ownSink_ = SinkRef<MemorySink>(new MemorySink(header_.hashBody));
         header_.sink = ownSink_;
     }
     CrackUrl();
@@ -363,12 +352,13 @@ DWORD FCHttpRequest::NextReadSize(long long received, DWORD size) const {
 BOOL FCHttpRequest::ReadBody(HINTERNET request) {
     const long long offset = BodyOffset(request);
     bodyStart_ = offset;
-    DiscardSink discard;
-    BodySink& sink = offset >= 0 ? *header_.sink : discard;
+    // An answer the owner's sink must not take (an error page) is still read
+    // and counted, as always, but kept nowhere.
+    BodySink* sink = offset >= 0 ? header_.sink.get() : nullptr;
     // Bytes before this body, for the limit: those the sink holds already.
     const long long before = offset >= 0 ? offset : 0;
     if (!CheckContentLength(request, before)) return FALSE;
-    if (!sink.Begin(before)) return FALSE;
+    if (sink && !sink->Begin(before)) return FALSE;
     // Bytes stored but not yet announced. Announcing every read
     // would cost, under Wine, about as much as the read itself; chunks that
     // arrive within one interval are announced together instead, and a slow
@@ -405,7 +395,7 @@ BOOL FCHttpRequest::ReadBody(HINTERNET request) {
             break;
         }
         // Counted only once stored, so the count never claims bytes the body lacks.
-        if (!sink.Write(chunk.data(), count)) break;
+        if (sink && !sink->Write(chunk.data(), count)) break;
         received += count;
         ::InterlockedExchangeAdd(&receivedBytes_, static_cast<LONG>(count));
         unannounced += count;

@@ -33,7 +33,6 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <memory>
 #include <string>
 
 #include "base/sha256_digest.h"
@@ -42,7 +41,6 @@
 #include "http/internet_handle.h"
 #include "http/request_header.h"
 
-class MemorySink;
 
 class FCHttpRequest {
 public:
@@ -137,7 +135,7 @@ private:
     std::wstring path_;
     INTERNET_PORT port_ = 0;
     ResponseInfo response_;
-    std::shared_ptr<MemorySink> ownSink_;  // when the owner gave no sink; header_.sink then names it
+    SinkRef<MemorySink> ownSink_;  // when the owner gave no sink; header_.sink then names it
     long long bodyStart_ = 0;              // transfer thread until notification 2
     volatile LONG receivedBytes_ = 0;
     volatile LONG callState_ = 0;  // see BeginCall

@@ -3,10 +3,9 @@
 // response (ResponseInfo).
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
-class BodySink;
+#include "http/body_sink.h"
 
 // Description of one request. The owner fills it; the request keeps a copy.
 struct RequestHeader {
@@ -31,7 +30,7 @@ struct RequestHeader {
     // Where the body goes. Given, it takes only a 200 body (started over) or
     // the 206 body that continues it from rangeStart; hashBody is then the
     // sink's business. Without one, every body goes to memory (TakeReceivedData).
-    std::shared_ptr<BodySink> sink;
+    SinkRef<BodySink> sink;
     // A request that receives nothing for this long, at any step (connect,
     // answer, body), ends with Stalled(); a server that keeps sending, however
     // slowly, is never cut off. One rule for every fetch; 0 leaves WinINet's own.

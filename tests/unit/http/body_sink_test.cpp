@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "base/sha256_hash.h"
@@ -63,7 +62,7 @@ struct Outcome {
     long long bodyStart = 0;
 };
 
-Outcome fetchInto(const std::shared_ptr<BodySink>& sink, const std::wstring& path) {
+Outcome fetchInto(const SinkRef<BodySink>& sink, const std::wstring& path) {
     RecordingManager manager;
     Outcome outcome;
     manager.onEvent = [&](const Event& event, FCHttpRequest& request) {
@@ -91,7 +90,7 @@ std::wstring finish(BodySink& sink) {
 
 TEST(RequestSink, ACutBodyIsContinuedFromTheBytesHeldIntoTheSameFileAndHash) {
     TempFile temp;
-    auto sink = std::make_shared<FileSink>(FileSink::create(temp.path), true);
+    const SinkRef<FileSink> sink(new FileSink(FileSink::create(temp.path), true));
     // The first answer stops after 300000 of 500000 bytes; the retry asks for the rest.
     const Outcome first = fetchInto(sink, L"/_/bytes/500000?cut=300000");
     EXPECT_EQ(first.status, 200);
@@ -110,7 +109,7 @@ TEST(RequestSink, ACutBodyIsContinuedFromTheBytesHeldIntoTheSameFileAndHash) {
 
 TEST(RequestSink, AWholeAnswerToARangeStartsTheFileOverAndAnErrorPageNeverReachesIt) {
     TempFile temp;
-    auto sink = std::make_shared<FileSink>(FileSink::create(temp.path), true);
+    const SinkRef<FileSink> sink(new FileSink(FileSink::create(temp.path), true));
     fetchInto(sink, L"/_/bytes/200000?cut=70000");
     ASSERT_EQ(sink->Size(), 70000);
     const Outcome error = fetchInto(sink, L"/_/status/503");
@@ -125,7 +124,7 @@ TEST(RequestSink, AWholeAnswerToARangeStartsTheFileOverAndAnErrorPageNeverReache
     BY_HANDLE_FILE_INFORMATION identity;
     ASSERT_TRUE(sink->Close(identity));
     EXPECT_EQ(temp.Read(), pattern(200000));
-    EXPECT_FALSE(fetchInto(std::make_shared<MemorySink>(false), L"/_/status/404").retry);
+    EXPECT_FALSE(fetchInto(SinkRef<BodySink>(new MemorySink(false)), L"/_/status/404").retry);
 }
 
 TEST(RequestSink, AFileThatRefusesWritesEndsTheBodyWithTheSystemsErrorAndHoldsNothing) {
@@ -133,7 +132,7 @@ TEST(RequestSink, AFileThatRefusesWritesEndsTheBodyWithTheSystemsErrorAndHoldsNo
     // Read access only: every write fails, as on a full disk.
     base::unique_file readOnly(::CreateFileW(temp.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                              nullptr, OPEN_EXISTING, 0, nullptr));
-    auto sink = std::make_shared<FileSink>(std::move(readOnly), true);
+    auto sink = SinkRef<BodySink>(new FileSink(std::move(readOnly), true));
     const Outcome outcome = fetchInto(sink, L"/_/bytes/100000");
     EXPECT_EQ(outcome.status, 200);
     EXPECT_FALSE(outcome.complete);
@@ -157,7 +156,7 @@ TEST(RequestSink, AnAbandonedFileFailsTheNextWriteAndCanBeDeleted) {
 
 TEST(RequestSink, TheLimitCountsTheBytesHeldBeforeTheRange) {
     TempFile temp;
-    auto sink = std::make_shared<FileSink>(FileSink::create(temp.path), false);
+    const SinkRef<FileSink> sink(new FileSink(FileSink::create(temp.path), false));
     fetchInto(sink, L"/_/bytes/100000?cut=60000");
     RecordingManager manager;
     bool tooLarge = false;
