@@ -370,7 +370,7 @@ BOOL FCHttpRequest::ReadBody(HINTERNET request) {
         ::SendNotifyMessageW(window_, WM_HTTP_DATA, static_cast<WPARAM>(id_), static_cast<LPARAM>(unannounced));
         unannounced = 0;
     };
-    std::vector<char> chunk(readChunkSize);
+    char chunk[readChunkSize];  // the transfer thread's own stack: 1 MB
     DWORD readSize = slowReadSize;
     BOOL result = FALSE;
     long long received = 0;
@@ -379,7 +379,7 @@ BOOL FCHttpRequest::ReadBody(HINTERNET request) {
         if (!BeginCall()) break;
         DWORD count = 0;
         const DWORD started = ::GetTickCount();
-        const BOOL read = ::InternetReadFile(request, chunk.data(), size, &count);
+        const BOOL read = ::InternetReadFile(request, chunk, size, &count);
         const DWORD error = read ? ERROR_SUCCESS : ::GetLastError();
         if (!EndCall()) break;
         readSize = ::GetTickCount() - started < slowReadMs ? readChunkSize : slowReadSize;
@@ -395,7 +395,7 @@ BOOL FCHttpRequest::ReadBody(HINTERNET request) {
             break;
         }
         // Counted only once stored, so the count never claims bytes the body lacks.
-        if (sink && !sink->Write(chunk.data(), count)) break;
+        if (sink && !sink->Write(chunk, count)) break;
         received += count;
         ::InterlockedExchangeAdd(&receivedBytes_, static_cast<LONG>(count));
         unannounced += count;
