@@ -70,12 +70,12 @@ struct PipelineSteps {
         return true;
     }
 
-    // The same file (volume and index), with the same size and time of last write.
+    // The same file (volume and index) with the same size. Not its time of last
+    // write: a file system may set that as the writer's handle closes.
     static bool sameFileUnchanged(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
         return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
                a.nFileIndexLow == b.nFileIndexLow && a.nFileSizeHigh == b.nFileSizeHigh &&
-               a.nFileSizeLow == b.nFileSizeLow &&
-               ::CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0;
+               a.nFileSizeLow == b.nFileSizeLow;
     }
 
     static bool pinned() { return !appSettings().releaseDigest.empty(); }
