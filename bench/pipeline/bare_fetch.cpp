@@ -1,6 +1,6 @@
 // The least a program can do to fetch files over HTTP with WinINet: the
 // reference for the pipeline benchmark. Usage: bench_bare_fetch <folder> <url>...
-// Each body is read in 8192-byte reads, as the pipeline reads it, and written
+// Each body is read in 64 KiB reads, as the pipeline reads it, and written
 // to <folder>\<last part of the url>.
 #include <windows.h>
 #include <wininet.h>
@@ -28,7 +28,7 @@ bool fetch(HINTERNET session, const std::wstring& url, const std::wstring& path)
     base::unique_file file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
-    char buffer[8192];
+    static char buffer[65536];
     DWORD read = 0;
     while (::InternetReadFile(request.get(), buffer, sizeof buffer, &read) && read != 0) {
         DWORD written = 0;

@@ -18,7 +18,8 @@ namespace {
 
 const wchar_t* const taskNames[] = {L"Idle",     L"ProcessResponse", L"DownloadVersionInfo",
                                     L"DownloadFile", L"ReadXML",     L"ParseXML",
-                                    L"SaveFile", L"RunMSI",          L"Exit"};
+                                    L"SaveFile", L"RunMSI",          L"Exit",
+                                    L"RetryFetch"};
 
 void wakeWorker() {
     if (workerWakeEvent) ::SetEvent(workerWakeEvent.get());
@@ -44,7 +45,7 @@ DWORD WINAPI workerEntry(void* context) {
 }  // namespace
 
 const wchar_t* taskName(LONG kind) {
-    if (kind < 0 || kind > Exit) return L"";
+    if (kind < 0 || kind > RetryFetch) return L"";
     return taskNames[kind];
 }
 

@@ -11,8 +11,9 @@
 //   CopyFileExW), the reader of version_info.xml and the installation.
 // - Hand-over only through nextTask, stopFlag and cancelFlag (interlocked; each
 //   store through the functions below also wakes the worker) and the events.
-//   downloadData is written by OnRequestFinished before it stores
-//   ProcessResponse and read by the worker only after that. errorText is
+//   fetch and downloadDigest are written by OnRequestFinished before it stores
+//   ProcessResponse or RetryFetch and read by the worker only after that; the
+//   worker sets fetch up before it adds the fetch's request. errorText is
 //   written through Fail by whichever side fails, under failureGate_, which
 //   FinishRun closes before it reads the text: a callback that comes later (a
 //   request outlives a close) finds the gate closed and writes nothing.
@@ -27,6 +28,7 @@
 #include "base/sha256_digest.h"
 #include "base/unique_any.h"
 #include "bootstrap/payload_locks.h"
+#include "http/body_sink.h"
 #include "http/http_request_manager.h"
 #include "product/installation_source.h"
 #include "product/product_description.h"
@@ -42,6 +44,7 @@ enum TaskKind : LONG {
     SaveFile = 6,
     RunMSI = 7,
     Exit = 8,
+    RetryFetch = 9,  // after a broken transfer, with tries left: pause, then ask again
 };
 
 // What an installation sequence that let the run end normally came to.
@@ -138,11 +141,21 @@ public:
     SourceKind sourceKind = Unrecognized;
     std::wstring versionInfoSource;
     std::wstring downloadFolder;
-    std::string downloadData;
     // Its SHA-256, computed as the bytes arrived (present when it was asked for).
     Sha256Digest downloadDigest;
-    // What the current fetch says when its body is longer than it may be.
-    std::wstring tooLargeText;
+    // The web fetch in progress: what it asks for, where its body goes and
+    // how often it was tried. Every try continues the same sink.
+    struct WebFetch {
+        std::wstring url;
+        long long maxBytes = -1;
+        std::wstring tooLargeText;  // what it says when its body is longer than it may be
+        std::wstring target;        // the release file's stored name; empty for version_info.xml
+        SinkRef<BodySink> sink;
+        SinkRef<FileSink> file;      // the stored version_info.xml or release file
+        int tries = 0;                       // requests made, the first included
+        DWORD progressBase = 0;              // bytesReceived when the fetch began
+    };
+    WebFetch fetch;
     int currentRequestId = 0;
     LONG currentTask = Idle;
     DWORD bytesReceived = 0;
@@ -193,6 +206,9 @@ protected:
     void OnResponseHeaders(FCHttpRequest& request) override;
     void OnRequestFinished(FCHttpRequest& request) override;
     void OnDataReceived(FCHttpRequest& request, int byteCount) override;
+    // Main thread: a broken fetch is tried again while downloadRetries allows,
+    // else the run fails with `text`.
+    void failOrRetry(FCHttpRequest& request, const std::wstring& text);
 
 private:
     friend struct PipelineSteps;

@@ -4,7 +4,10 @@
 
 #include "bootstrap/bootstrapper.h"
 #include "bootstrap/pipeline_messages.h"
+#include "bootstrap/pipeline_log.h"
 #include "http/finished_request.h"
+#include "product/names.h"
+#include "product/settings.h"
 
 bool CBootstrapper::runOver() {
     return runCancelled() || readWord(failureGate_) == 2;
@@ -41,7 +44,16 @@ void CBootstrapper::OnResponseHeaders(FCHttpRequest& request) {
     } catch (...) {
         // best effort: the manager deletes it after its last notification
     }
-    failFromCallback(unansweredRequestFailure(request));
+    failOrRetry(request, unansweredRequestFailure(request));  // the manager catches a failed allocation
+}
+
+void CBootstrapper::failOrRetry(FCHttpRequest& request, const std::wstring& text) {
+    if (worthRetrying(request) && fetch.tries <= appSettings().downloadRetryCount()) {
+        logTry(fetch.tries, L"broke: " + text + L" Trying again in 3 s.");
+        storeNextTask(RetryFetch);
+        return;
+    }
+    failFromCallback(text);
 }
 
 void CBootstrapper::OnRequestFinished(FCHttpRequest& request) {
@@ -49,27 +61,40 @@ void CBootstrapper::OnRequestFinished(FCHttpRequest& request) {
     // After a close, or once the worker has ended, nobody waits for this answer.
     if (runOver()) return;
     try {
-        if (request.GetResponseInfo().statusCode == 200) {
+        const LONG status = request.GetResponseInfo().statusCode;
+        // The sink took the body when it was whole (200) or continued it (the 206 asked for).
+        const bool taken = fetch.sink && request.GetBodyStart() >= 0 &&
+                           (status == 200 || (status == 206 && request.GetRangeStart() != 0));
+        if (taken) {
             if (request.BodyTooLarge()) {
-                failFromCallback(tooLargeText);
+                failFromCallback(fetch.tooLargeText);
                 return;
             }
-            request.TakeReceivedData(downloadData);
-            if (bodyComplete(request, static_cast<long long>(downloadData.size()))) {
-                downloadDigest.present = request.BodyDigest(downloadDigest.bytes);
+            if (fetch.sink->Error() != 0) {
+                // Nothing the server can mend: a full disk, a folder gone.
+                failFromCallback(createFailureText(fetch.target.empty() ? L"version_info.xml" : baseName(fetch.target),
+                                                   fetch.sink->Error()));
+                return;
+            }
+            if (bodyComplete(request, fetch.sink->Size() - request.GetBodyStart())) {
+                downloadDigest.present = fetch.sink->FinishDigest(downloadDigest.bytes);
                 storeNextTask(ProcessResponse);
                 return;
             }
-            std::string().swap(downloadData);
         }
-        const std::wstring text = finishedRequestFailure(request);
-        failFromCallback(text);
+        failOrRetry(request, finishedRequestFailure(request));
     } catch (...) {
         failFromCallback(L"Download error.");
     }
 }
 
 void CBootstrapper::OnDataReceived(FCHttpRequest&, int byteCount) {
-    bytesReceived += static_cast<DWORD>(byteCount);
+    if (fetch.tries <= 1 || !fetch.sink) {
+        bytesReceived += static_cast<DWORD>(byteCount);
+    } else {
+        // A retry counts only what goes past the furthest point reached: the counter never goes back.
+        const long long reached = fetch.progressBase + fetch.sink->Size();
+        if (reached > static_cast<long long>(bytesReceived)) bytesReceived = static_cast<DWORD>(reached);
+    }
     ::PostMessageW(notifyWindow, WM_BYTES_RECEIVED, bytesReceived, 0);
 }

@@ -91,3 +91,7 @@ void waitForStoredFileLogs() {
     // Only a run with a log has jobs; they take as long as reading their files.
     while (::InterlockedCompareExchange(&pendingHashJobs, 0, 0) != 0) ::Sleep(10);
 }
+
+void logTry(int tries, const std::wstring& what) {
+    if (diagnostics::logging()) diagnostics::log(L"download try " + std::to_wstring(tries) + L" " + what);
+}

@@ -18,6 +18,10 @@ void logStoredFile(const std::wstring& path, HANDLE file, const unsigned char (*
 // the installation; their lines come when that is done.
 void startStoredFileLogs();
 
+// "download try <tries> <what>", for each try of a fetch after the first and
+// each broken try that is followed by another.
+void logTry(int tries, const std::wstring& what);
+
 // Starts what is left, then waits until every file handed to logStoredFile is
 // logged (and closed again): the lines come before the outcome, and the
 // folder can be deleted.

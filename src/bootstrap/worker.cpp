@@ -23,19 +23,59 @@ struct PipelineSteps {
         ::PostMessageW(p.notifyWindow, message, wParam, lParam);
     }
 
-    // maxBytes: the longest body the file may have, or -1; hash: compute the
-    // body's SHA-256 as it arrives.
-    static void startWebFetch(CBootstrapper& p, const std::wstring& url, long long maxBytes, bool hash,
-                              const std::wstring& tooLarge) {
-        std::string().swap(p.downloadData);
+    // A new fetch of url into sink; maxBytes: the longest body it may have, or -1.
+    static void startWebFetch(CBootstrapper& p, const std::wstring& url, long long maxBytes,
+                              const std::wstring& tooLarge, const SinkRef<BodySink>& sink) {
         p.downloadDigest = Sha256Digest();
-        p.tooLargeText = tooLarge;
+        CBootstrapper::WebFetch& fetch = p.fetch;
+        fetch.url = url;
+        fetch.maxBytes = maxBytes;
+        fetch.tooLargeText = tooLarge;
+        fetch.target.clear();
+        fetch.sink = sink;
+        fetch.file = SinkRef<FileSink>();
+        fetch.tries = 0;
+        fetch.progressBase = p.bytesReceived;
+        sendFetch(p);
+    }
+
+    // One try of the current fetch, from the bytes its sink holds.
+    static void sendFetch(CBootstrapper& p) {
         RequestHeader header;
         header.headerText = L"Accept: */*\r\n";
-        header.url = url;
-        header.maxBodyBytes = maxBytes;
-        header.hashBody = hash;
+        header.url = p.fetch.url;
+        header.maxBodyBytes = p.fetch.maxBytes;
+        header.sink = p.fetch.sink;
+        const long long held = p.fetch.sink->Size();
+        // A range start is 32-bit: past that a try starts over.
+        if (held > 0 && held <= 0x7FFFFFFF) header.rangeStart = static_cast<LONG>(held);
+        ++p.fetch.tries;
+        if (p.fetch.tries > 1)
+            logTry(p.fetch.tries, L"of " + p.fetch.url + L" from byte " + std::to_wstring(header.rangeStart));
         p.currentRequestId = p.AddRequest(header);
+    }
+
+    // The pause between tries; closing the window ends it at once.
+    static bool retryFetch(CBootstrapper& p) {
+        storeNextTask(Idle);
+        constexpr DWORD retryPauseMs = 3000;
+        const DWORD started = ::GetTickCount();
+        for (;;) {
+            if (runCancelled() || readWord(stopFlag) != 0) return true;
+            const DWORD waited = ::GetTickCount() - started;
+            if (waited >= retryPauseMs) break;
+            ::WaitForSingleObject(workerWakeEvent.get(), retryPauseMs - waited);
+        }
+        sendFetch(p);
+        return true;
+    }
+
+    // The same file (volume and index) with the same size. Not its time of last
+    // write: a file system may set that as the writer's handle closes.
+    static bool sameFileUnchanged(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+        return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+               a.nFileIndexLow == b.nFileIndexLow && a.nFileSizeHigh == b.nFileSizeHigh &&
+               a.nFileSizeLow == b.nFileSizeLow;
     }
 
     static bool pinned() { return !appSettings().releaseDigest.empty(); }
@@ -89,7 +129,15 @@ struct PipelineSteps {
         storeNextTask(Idle);
         p.currentTask = DownloadVersionInfo;
         if (p.sourceKind == WebAddress) {
-            startWebFetch(p, p.versionInfoSource, maxVersionFileBytes, false, versionFileTooLargeText());
+            // Written as it arrives, as a release file is; read once whole.
+            base::unique_file file = FileSink::create(p.storedVersionFile());
+            if (!file) {
+                p.Fail(textWithCode(L"Failed to create 'version_info.xml' file", ::GetLastError()));
+                return true;
+            }
+            const SinkRef<FileSink> sink(new FileSink(std::move(file), false));
+            startWebFetch(p, p.versionInfoSource, maxVersionFileBytes, versionFileTooLargeText(), sink);
+            p.fetch.file = sink;
         } else if (!copy(p, p.versionInfoSource, p.storedVersionFile())) {
             p.Fail(textWithCode(L"Failed to copy 'version_info.xml' file", ::GetLastError()));
         }
@@ -119,11 +167,11 @@ struct PipelineSteps {
     // Right after release file `index` is stored: holds it against change until
     // the installation ends and checks its digest through the held handle, so
     // the bytes checked are the bytes installed. False after a failure.
-    // arrived: the bytes just written, whose digest was checked as they came
-    // in; they are compared with what the held file holds instead of hashing
-    // the file a second time.
+    // written: the file as its writer left it, whose digest was checked as the
+    // bytes came in; the held file must be that same file, unchanged since,
+    // instead of being hashed a second time.
     static bool secureStoredFile(CBootstrapper& p, size_t index, const std::wstring& target,
-                                 const wchar_t* storeFailure, const std::string* arrived = nullptr) {
+                                 const wchar_t* storeFailure, const BY_HANDLE_FILE_INFORMATION* written = nullptr) {
         base::unique_file file = PayloadLocks::openLocked(target);
         if (!file) {
             p.Fail(textWithCode(storeFailure + baseName(target) + L"' file", ::GetLastError()));
@@ -132,13 +180,14 @@ struct PipelineSteps {
         const bool checked = index < p.fileDigests.size() && p.fileDigests[index].present;
         unsigned char digest[Sha256Digest::size];
         bool same = true;
-        if (checked && arrived != nullptr) {
+        if (written != nullptr) {
             std::memcpy(digest, p.downloadDigest.bytes, sizeof(digest));
-            same = FileHoldsBytes(file.get(), *arrived);
-            if (!same && ::GetLastError() != ERROR_INVALID_DATA) {
+            BY_HANDLE_FILE_INFORMATION held = {};
+            if (!::GetFileInformationByHandle(file.get(), &held)) {
                 p.Fail(textWithCode(storeFailure + baseName(target) + L"' file", ::GetLastError()));
                 return false;
             }
+            same = sameFileUnchanged(*written, held);
         } else if (checked) {
             if (!ComputeFileSha256(file.get(), digest)) {
                 p.Fail(textWithCode(L"Failed to compute the SHA-256 digest of the file '" + baseName(target) + L"'",
@@ -175,7 +224,19 @@ struct PipelineSteps {
             // With a pin, the size and digest in the description are the pinned ones.
             const long long maxBytes = pinned() && index < p.fileSizes.size() ? p.fileSizes[index] : -1;
             const bool hash = index < p.fileDigests.size() && p.fileDigests[index].present;
-            startWebFetch(p, p.sourceFiles[index], maxBytes, hash, pinnedFileTooLargeText(fileName(p, index)));
+            // The body goes straight to its stored file, held from its first byte.
+            std::wstring target;
+            bool pause = true;
+            if (!prepareTarget(p, target, pause)) return pause;
+            base::unique_file file = FileSink::create(target);
+            if (!file) {
+                p.Fail(createFailureText(baseName(target), ::GetLastError()));
+                return true;
+            }
+            const SinkRef<FileSink> sink(new FileSink(std::move(file), hash));
+            startWebFetch(p, p.sourceFiles[index], maxBytes, pinnedFileTooLargeText(fileName(p, index)), sink);
+            p.fetch.file = sink;
+            p.fetch.target = target;
             return true;
         }
         std::wstring target;
@@ -202,11 +263,12 @@ struct PipelineSteps {
 
     static bool processResponse(CBootstrapper& p) {
         if (p.currentTask == DownloadVersionInfo) {
-            const bool written = WriteWholeFile(p.downloadData.data(), static_cast<DWORD>(p.downloadData.size()),
-                                                p.storedVersionFile());
+            BY_HANDLE_FILE_INFORMATION written = {};
+            const bool closed = p.fetch.file && p.fetch.file->Close(written);
             const DWORD code = ::GetLastError();
-            std::string().swap(p.downloadData);  // a large body must not stay beside the next one
-            if (written) {
+            p.fetch.file = SinkRef<FileSink>();
+            p.fetch.sink = SinkRef<BodySink>();
+            if (closed) {
                 storeNextTask(ReadXML);
             } else {
                 p.Fail(textWithCode(L"Failed to create 'version_info.xml' file", code));
@@ -214,32 +276,32 @@ struct PipelineSteps {
             return true;
         }
         if (p.currentTask == DownloadFile) {
-            std::wstring target;
-            bool pause = true;
-            if (!prepareTarget(p, target, pause)) return pause;
+            const std::wstring target = p.fetch.target;
             const size_t index = p.fileIndex;
-            // A body that does not hash as it must is refused before it is written.
+            if (!p.fetch.file || index >= p.sourceFiles.size()) {
+                p.Fail(L"The file index is outside the allowable range of values.");
+                return true;
+            }
+            BY_HANDLE_FILE_INFORMATION written = {};
+            const bool closed = p.fetch.file->Close(written);
+            const DWORD code = ::GetLastError();
+            p.fetch.file = SinkRef<FileSink>();
+            p.fetch.sink = SinkRef<BodySink>();
+            if (!closed) {
+                p.Fail(createFailureText(baseName(target), code));
+                return true;
+            }
+            // A body that does not hash as it must is refused before it is held.
             if (index < p.fileDigests.size() && p.fileDigests[index].present) {
                 const bool hashed = p.downloadDigest.present;
                 if (!hashed || !sameDigest(p.fileDigests[index], p.downloadDigest.bytes)) {
-                    std::string().swap(p.downloadData);
                     p.Fail(hashed ? mismatchText(baseName(target))
                                   : textWithCode(L"Failed to compute the SHA-256 digest of the file '" +
                                                      baseName(target) + L"'", 0));
                     return true;
                 }
             }
-            const bool written =
-                WriteWholeFile(p.downloadData.data(), static_cast<DWORD>(p.downloadData.size()), target);
-            const DWORD code = ::GetLastError();
-            if (!written) {
-                std::string().swap(p.downloadData);
-                p.Fail(textWithCode(L"Failed to create '" + baseName(target) + L"' file", code));
-                return true;
-            }
-            const bool secured = secureStoredFile(p, index, target, L"Failed to create '", &p.downloadData);
-            std::string().swap(p.downloadData);  // a large body must not stay beside the next one
-            if (!secured) return true;
+            if (!secureStoredFile(p, index, target, L"Failed to create '", &written)) return true;
             ++p.fileIndex;
             storeNextTask(p.fileIndex < p.sourceFiles.size() ? DownloadFile : RunMSI);
             return true;
@@ -336,6 +398,7 @@ bool CBootstrapper::RunTask(LONG task) {
         case ReadXML: return PipelineSteps::readXml(*this);
         case ParseXML: return PipelineSteps::parseXml(*this);
         case RunMSI: return PipelineSteps::runMsi(*this);
+        case RetryFetch: return PipelineSteps::retryFetch(*this);
         case Exit: raiseStopFlag(); return true;
         default: return true;  // Idle, SaveFile and unknown values: waiting
     }
@@ -362,6 +425,10 @@ void CBootstrapper::RunWorker() {
 }
 
 void CBootstrapper::FinishRun() {
+    // A release file still being written (a failed or closed run) is let go
+    // at once, so the exit clean-up can delete it; its request, if it still
+    // runs, fails its next write.
+    if (fetch.file) fetch.file->Abandon();
     waitForStoredFileLogs();  // their lines before the outcome's, their files closed before the clean-up
     payloadLocks.releaseAll();  // whatever ended the run, the exit clean-up may delete the files
     // From here errorText is the worker's alone: a callback that comes later

@@ -3,19 +3,24 @@
 #include <algorithm>
 #include <vector>
 
+#include "http/body_sink.h"
 #include "http/notifications.h"
 #include "http/response_query.h"
 
 namespace {
 
-constexpr DWORD readChunkSize = 8192;
+// Under Wine each InternetReadFile costs far more than its bytes; 64 KiB reads
+// cost a fifth of 8 KiB ones per byte. But Wine fills the whole buffer before
+// it returns, so a slow body is read in small pieces (announced as they come,
+// and not lost to a stall): large reads only while the data keeps up.
+constexpr DWORD readChunkSize = 65536;
+constexpr DWORD slowReadSize = 8192;
+constexpr DWORD slowReadMs = 50;
 constexpr DWORD retryPauseMs = 1000;
 // Chunks read within this many milliseconds share one data notification.
 constexpr DWORD dataNotifyIntervalMs = 10;
 // InternetErrorDlg: FILTER_FOR_ERRORS | CHANGE_OPTIONS | GENERATE_DATA.
 constexpr DWORD errorDialogFlags = 7;
-// A Content-Length above this is not trusted for reserving memory up front.
-constexpr LONG maxReservation = 1 << 30;
 // Bytes a read may ask for beyond maxBodyBytes: one is enough to tell a longer body.
 constexpr long long overLimitProbe = 1;
 
@@ -78,6 +83,10 @@ void FCHttpRequest::SetDialogParent(HWND window) {
 
 FCHttpRequest::FCHttpRequest(int id, HWND notifyWindow, const RequestHeader& header)
     : id_(id), window_(notifyWindow), header_(header), stopEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    if (!header_.sink) {
+        ownSink_ = SinkRef<MemorySink>(new MemorySink(header_.hashBody));
+        header_.sink = ownSink_;
+    }
     CrackUrl();
     OpenSession();
     connectThread_.reset(::CreateThread(nullptr, 0, ConnectThread, this, 0, nullptr));
@@ -302,23 +311,37 @@ bool FCHttpRequest::SendOnce(HINTERNET request, const std::wstring& headers, con
     return sent != FALSE;
 }
 
-bool FCHttpRequest::CheckContentLength(HINTERNET request) {
+bool FCHttpRequest::CheckContentLength(HINTERNET request, long long before) {
     if (!BeginCall()) return true;
     const LONG length = queryNumber(request, HTTP_QUERY_CONTENT_LENGTH);
     EndCall();
-    if (header_.maxBodyBytes >= 0 && length > header_.maxBodyBytes) {
+    if (header_.maxBodyBytes >= 0 && before + length > header_.maxBodyBytes) {
         ::InterlockedExchange(&bodyTooLarge_, 1);
         return false;
     }
-    if (length > 0 && length <= maxReservation) {
-        buffer_.Reserve(static_cast<size_t>(length));  // best effort: appends grow as they go
-    }
+    header_.sink->Expect(length);
     return true;
 }
 
+// Where this response's body starts in the sink: 0 for a whole body, the
+// range start for the 206 that continues it; -1 when the owner's sink must not
+// take it (an error page, or a range it did not ask for).
+long long FCHttpRequest::BodyOffset(HINTERNET request) {
+    if (ownSink_) return 0;  // memory of the request's own: every body, as it always was
+    if (!BeginCall()) return -1;
+    const LONG status = queryNumber(request, HTTP_QUERY_STATUS_CODE);
+    std::wstring range;
+    if (status == 206) queryText(request, HTTP_QUERY_CONTENT_RANGE, range);
+    if (!EndCall()) return -1;
+    if (status == 200) return 0;
+    // "bytes <first>-<last>/<total>": the first byte must be the one asked for.
+    const std::wstring unit = L"bytes ";
+    if (status != 206 || header_.rangeStart <= 0 || range.compare(0, unit.size(), unit) != 0) return -1;
+    return leadingNumber(range.substr(unit.size())) == header_.rangeStart ? header_.rangeStart : -1;
+}
+
 // Under a limit, never asks for much more than one byte past it.
-DWORD FCHttpRequest::NextReadSize(LONG received) const {
-    DWORD size = readChunkSize;
+DWORD FCHttpRequest::NextReadSize(long long received, DWORD size) const {
     if (header_.maxBodyBytes >= 0) {
         const long long room = header_.maxBodyBytes + overLimitProbe - received;
         if (room < static_cast<long long>(size)) size = static_cast<DWORD>(room > 0 ? room : 1);
@@ -327,9 +350,16 @@ DWORD FCHttpRequest::NextReadSize(LONG received) const {
 }
 
 BOOL FCHttpRequest::ReadBody(HINTERNET request) {
-    if (!CheckContentLength(request)) return FALSE;
-    bool hashing = header_.hashBody && bodyHash_.begin();
-    // Bytes appended but not yet announced. Announcing every 8192-byte read
+    const long long offset = BodyOffset(request);
+    bodyStart_ = offset;
+    // An answer the owner's sink must not take (an error page) is still read
+    // and counted, as always, but kept nowhere.
+    BodySink* sink = offset >= 0 ? header_.sink.get() : nullptr;
+    // Bytes before this body, for the limit: those the sink holds already.
+    const long long before = offset >= 0 ? offset : 0;
+    if (!CheckContentLength(request, before)) return FALSE;
+    if (sink && !sink->Begin(before)) return FALSE;
+    // Bytes stored but not yet announced. Announcing every read
     // would cost, under Wine, about as much as the read itself; chunks that
     // arrive within one interval are announced together instead, and a slow
     // body still gets one notification per read.
@@ -340,17 +370,19 @@ BOOL FCHttpRequest::ReadBody(HINTERNET request) {
         ::SendNotifyMessageW(window_, WM_HTTP_DATA, static_cast<WPARAM>(id_), static_cast<LPARAM>(unannounced));
         unannounced = 0;
     };
-    char chunk[readChunkSize];
+    char chunk[readChunkSize];  // the transfer thread's own stack: 1 MB
+    DWORD readSize = slowReadSize;
     BOOL result = FALSE;
-    LONG received = 0;
+    long long received = 0;
     for (;;) {
-        const DWORD size = NextReadSize(received);
+        const DWORD size = NextReadSize(before + received, readSize);
         if (!BeginCall()) break;
         DWORD count = 0;
         const DWORD started = ::GetTickCount();
         const BOOL read = ::InternetReadFile(request, chunk, size, &count);
         const DWORD error = read ? ERROR_SUCCESS : ::GetLastError();
         if (!EndCall()) break;
+        readSize = ::GetTickCount() - started < slowReadMs ? readChunkSize : slowReadSize;
         // Some WinINet versions end a timed-out read as if the body had ended.
         if (!read || count == 0) NoteFailedWait(started, error);
         if (!read || Stalled()) break;
@@ -358,14 +390,13 @@ BOOL FCHttpRequest::ReadBody(HINTERNET request) {
             result = TRUE;
             break;
         }
-        if (header_.maxBodyBytes >= 0 && received + static_cast<long long>(count) > header_.maxBodyBytes) {
+        if (header_.maxBodyBytes >= 0 && before + received + static_cast<long long>(count) > header_.maxBodyBytes) {
             ::InterlockedExchange(&bodyTooLarge_, 1);
             break;
         }
         // Counted only once stored, so the count never claims bytes the body lacks.
-        if (!buffer_.Append(chunk, count)) break;
-        if (hashing) hashing = bodyHash_.add(chunk, count);
-        received += static_cast<LONG>(count);
+        if (sink && !sink->Write(chunk, count)) break;
+        received += count;
         ::InterlockedExchangeAdd(&receivedBytes_, static_cast<LONG>(count));
         unannounced += count;
         const DWORD now = ::GetTickCount();
@@ -377,7 +408,7 @@ BOOL FCHttpRequest::ReadBody(HINTERNET request) {
         }
     }
     announce();  // every byte is announced before notification 2
-    bodyHashed_ = hashing && result && bodyHash_.finish(bodyDigest_);
+    if (ownSink_) bodyHashed_ = result && ownSink_->FinishDigest(bodyDigest_);
     return result;
 }
 
@@ -416,7 +447,11 @@ void FCHttpRequest::ReadResponseInfo() {
 }
 
 void FCHttpRequest::TakeReceivedData(std::string& out) {
-    buffer_.Take(out);
+    if (ownSink_) {
+        ownSink_->Take(out);
+    } else {
+        out.clear();
+    }
 }
 
 LONG FCHttpRequest::GetReceivedByteCount() const {

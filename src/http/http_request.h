@@ -1,7 +1,7 @@
 #pragma once
 // One HTTP request over WinINet, run on two threads of its own so that its
 // owner never blocks: a connect thread (InternetConnectW) and a transfer
-// thread (send, then the body in reads of 8192 bytes). Each step is announced
+// thread (send, then the body in reads of 64 KiB into its sink, see body_sink.h). Each step is announced
 // to the notification window with SendNotifyMessageW (see notifications.h);
 // a blocked WinINet call is ended by closing the handle it waits on.
 //
@@ -10,9 +10,9 @@
 //   StopThreads, StartTimeoutTimer and destruction run on the thread that owns
 //   the notification window.
 // - The connect thread writes only the connection handle, before its
-//   notification. The transfer thread writes finalReadSucceeded before
-//   notification 2, the received byte count (interlocked) and the receive
-//   buffer (under its lock).
+//   notification. The transfer thread writes finalReadSucceeded and the body
+//   start before notification 2, the received byte count (interlocked) and the
+//   sink (see body_sink.h).
 // - TakeReceivedData and GetReceivedByteCount may be called from any thread;
 //   GetResponseInfo is meaningful after the notification that fills it.
 // - Destroy a request only after both threads have ended (ThreadsEnded()).
@@ -26,20 +26,21 @@
 // its answer is the response.
 //
 // What a request checks as it goes, in order: the redirects above; the body's
-// announced and real length against maxBodyBytes; the body's SHA-256 (hashBody),
-// on the transfer thread as the bytes arrive. Every wait on the server (connect,
+// announced and real length (from the sink's start) against maxBodyBytes; the
+// body's SHA-256 (hashBody, or the owner's sink), on the transfer thread as the
+// bytes arrive. Every wait on the server (connect,
 // send, each receive) ends after stallLimitMs without a byte: Stalled().
 #include <windows.h>
 #include <wininet.h>
 
 #include <string>
 
-#include "base/sha256_hash.h"
+#include "base/sha256_digest.h"
 #include "base/unique_any.h"
 #include "diagnostics/diagnostic_log.h"
 #include "http/internet_handle.h"
-#include "http/receive_buffer.h"
 #include "http/request_header.h"
+
 
 class FCHttpRequest {
 public:
@@ -61,6 +62,7 @@ public:
     void StartTimeoutTimer();
 
     // Replaces `out` with the bytes received so far and empties the buffer.
+    // Empty when the owner gave its own sink: the body is there.
     void TakeReceivedData(std::string& out);
 
     // Unblocks whichever thread still runs by closing the handle it waits on,
@@ -75,6 +77,11 @@ public:
     LONG GetReceivedByteCount() const;
     const std::wstring& GetUrl() const { return header_.url; }
     LONG GetRangeStart() const { return header_.rangeStart; }
+    // After notification 2: where this response's body began in the sink
+    // (the range start for a 206 that continued it, 0 for a whole body, -1
+    // when the owner's sink did not take it).
+    long long GetBodyStart() const { return bodyStart_; }
+    bool HasOwnersSink() const { return !ownSink_; }
     const RequestHeader& GetHeader() const { return header_; }
     // From URL cracking: scheme, host, port (the URL's, else the scheme's
     // default) and path with its query.
@@ -109,9 +116,10 @@ private:
     bool OpenRedirected(const std::wstring& url, const wchar_t* verb);
     BOOL ReadBody(HINTERNET request);
     // Reserves room for the announced body; false when it is longer than allowed.
-    bool CheckContentLength(HINTERNET request);
-    // The number of bytes the next read asks for; never far past maxBodyBytes.
-    DWORD NextReadSize(LONG received) const;
+    bool CheckContentLength(HINTERNET request, long long before);
+    long long BodyOffset(HINTERNET request);
+    // The number of bytes the next read asks for (size, or less near maxBodyBytes).
+    DWORD NextReadSize(long long received, DWORD size) const;
     void ApplyStallLimit(HINTERNET handle);
     void NoteFailedWait(DWORD started, DWORD error);
     // Bracket every WinINet call of the request threads; false once StopThreads ran.
@@ -127,13 +135,13 @@ private:
     std::wstring path_;
     INTERNET_PORT port_ = 0;
     ResponseInfo response_;
-    inner::CReceiveBuffer buffer_;
+    SinkRef<MemorySink> ownSink_;  // when the owner gave no sink; header_.sink then names it
+    long long bodyStart_ = 0;              // transfer thread until notification 2
     volatile LONG receivedBytes_ = 0;
     volatile LONG callState_ = 0;  // see BeginCall
     volatile LONG stalled_ = 0;
     volatile LONG bodyTooLarge_ = 0;
     // Transfer thread until notification 2; read-only afterwards.
-    Sha256Hash bodyHash_;
     bool bodyHashed_ = false;
     unsigned char bodyDigest_[Sha256Digest::size] = {};
     http::unique_hinternet session_;

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "http/body_sink.h"
+
 // Description of one request. The owner fills it; the request keeps a copy.
 struct RequestHeader {
     // INTERNET_FLAG_RELOAD | NO_CACHE_WRITE | KEEP_CONNECTION |
@@ -25,6 +27,10 @@ struct RequestHeader {
     // more) is cut off: the request ends at once, BodyTooLarge() says why.
     long long maxBodyBytes = -1;
     bool hashBody = false;     // SHA-256 over the body as it arrives (BodyDigest)
+    // Where the body goes. Given, it takes only a 200 body (started over) or
+    // the 206 body that continues it from rangeStart; hashBody is then the
+    // sink's business. Without one, every body goes to memory (TakeReceivedData).
+    SinkRef<BodySink> sink;
     // A request that receives nothing for this long, at any step (connect,
     // answer, body), ends with Stalled(); a server that keeps sending, however
     // slowly, is never cut off. One rule for every fetch; 0 leaves WinINet's own.

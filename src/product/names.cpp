@@ -7,6 +7,10 @@ std::wstring textWithCode(const std::wstring& sentence, DWORD code) {
     return sentence + L". Error: " + std::to_wstring(static_cast<long>(code)) + L".";
 }
 
+std::wstring createFailureText(const std::wstring& name, DWORD code) {
+    return textWithCode(L"Failed to create '" + name + L"' file", code);
+}
+
 std::wstring withoutDeploySuffix(const std::wstring& target) {
     const size_t length = 7;  // ".deploy"
     if (target.size() > length && equalsAsciiNoCase(target.substr(target.size() - length), L".deploy"))

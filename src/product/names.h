@@ -6,6 +6,8 @@
 
 // sentence + ". Error: <code>." (signed decimal), or sentence + "." when code is 0.
 std::wstring textWithCode(const std::wstring& sentence, DWORD code);
+// "Failed to create '<name>' file" with the code, as above.
+std::wstring createFailureText(const std::wstring& name, DWORD code);
 
 // The target without a ".deploy" suffix (any case) when the name is longer than
 // the suffix itself.

@@ -22,12 +22,23 @@ bool AppSettings::perUser() const { return equalsIgnoringCase(privileges, L"user
 
 bool AppSettings::progressWindowVisible() const { return !equalsIgnoringCase(showProgressWindow, L"false"); }
 
+int AppSettings::downloadRetryCount() const {
+    // One or two digits, at most 10; anything else is the stamped default of none.
+    if (downloadRetries.empty() || downloadRetries.size() > 2) return 0;
+    int count = 0;
+    for (wchar_t c : downloadRetries) {
+        if (c < L'0' || c > L'9') return 0;
+        count = count * 10 + (c - L'0');
+    }
+    return count <= 10 ? count : 0;
+}
+
 AppSettings& appSettings() {
     static AppSettings settings;
     return settings;
 }
 
-const SettingField settingFields[14] = {
+const SettingField settingFields[15] = {
     {L"windowClassName", IDS_WINDOW_CLASS_NAME, &AppSettings::windowClassName},
     {L"loaderComponentCodes", IDS_LOADER_COMPONENT_CODES, &AppSettings::loaderComponentCodes},
     {L"installationUrl", IDS_INSTALLATION_URL, &AppSettings::installationUrl},
@@ -41,5 +52,6 @@ const SettingField settingFields[14] = {
     {L"version", IDS_VERSION, &AppSettings::version},
     {L"showProgressWindow", IDS_SHOW_PROGRESS_WINDOW, &AppSettings::showProgressWindow},
     {L"releaseDigest", IDS_RELEASE_DIGEST, &AppSettings::releaseDigest},
+    {L"downloadRetries", IDS_DOWNLOAD_RETRIES, &AppSettings::downloadRetries},
     {L"copyright", IDS_COPYRIGHT, &AppSettings::copyright},
 };

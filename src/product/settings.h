@@ -21,6 +21,7 @@ struct AppSettings {
     std::wstring version;               // 142
     std::wstring showProgressWindow;    // 143, "false" hides the window
     std::wstring releaseDigest;         // 144, empty, or the pin of the one release to install
+    std::wstring downloadRetries;       // 145, empty or "0" to "10": tries after a broken transfer
     std::wstring copyright;             // 146, the version resource's LegalCopyright; may be empty
 
     // Derived at start-up.
@@ -38,6 +39,8 @@ struct AppSettings {
     bool perUser() const;
     // Anything but "false" (without regard to case) shows the progress window.
     bool progressWindowVisible() const;
+    // downloadRetries as a number: 0 when empty or not a number from 0 to 10.
+    int downloadRetryCount() const;
 };
 
 // The process-wide record.
@@ -50,4 +53,4 @@ struct SettingField {
     UINT id;
     std::wstring AppSettings::*value;
 };
-extern const SettingField settingFields[14];
+extern const SettingField settingFields[15];

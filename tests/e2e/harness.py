@@ -129,6 +129,7 @@ DEFAULT_SETTINGS = {
     "version": "2.2.015",
     "showProgressWindow": "true",
     "releaseDigest": "",
+    "downloadRetries": "0",
     "copyright": "",
 }
 

@@ -34,6 +34,7 @@ std::vector<SettingLine> stampSettingLines(const StampSettingInputs& in) {
         {L"version", in.version},
         {L"showProgressWindow", L"true"},
         {L"releaseDigest", in.releasePin},
+        {L"downloadRetries", L"3"},
         {L"copyright", in.copyright},
     };
 }

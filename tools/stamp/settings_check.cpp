@@ -116,6 +116,10 @@ std::vector<std::wstring> settingProblems(const std::map<UINT, std::wstring>& ta
     Sha256Digest parsed;
     if (!pin.empty() && !parseSha256Digest(pin, parsed))
         add(L"releaseDigest: " + quoted(pin) + L" is not 64 hexadecimal digits (the pin that publish settings writes)");
+    const std::wstring retries = valueOf(table, IDS_DOWNLOAD_RETRIES);
+    if (!retries.empty() && (retries.size() > 2 || retries.find_first_not_of(L"0123456789") != std::wstring::npos ||
+                             std::stoi(retries) > 10))
+        add(L"downloadRetries: " + quoted(retries) + L" is not a number from 0 to 10");
     add(copyrightProblem(valueOf(table, IDS_COPYRIGHT)));
     return problems;
 }

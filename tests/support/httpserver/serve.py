@@ -57,6 +57,14 @@ Routes (query options in brackets):
                  by blank lines] (requests for /_/log are not logged)
   /_/rule        POST with [path=P&spec=S] sets a rule at run time; an empty
                  spec removes it
+  /_/file/P      the file P below --root, as a plain path serves it (Range
+                 "bytes=a-" gives 206), with faults that count the transfers
+                 of this spec: [fail=N&failstatus=CODE the first N answers
+                 are CODE, default 503] [resets=N the next N transfers are
+                 reset (RST) once the file's first at=PERCENT (default 50)
+                 is sent, or half of what a range asked for past that]
+                 [range=ignore answer 200 to a Range]
+  /_/sent        body bytes sent so far for files [path=P one path]: JSON
 
 Every response carries "Server: test-httpserver/1.0" and, for /_/bytes,
 "Last-Modified: Tue, 15 Nov 1994 12:45:26 GMT".
@@ -64,14 +72,17 @@ Every response carries "Server: test-httpserver/1.0" and, for /_/bytes,
 
 import argparse
 import email.utils
+import fcntl
 import json
 import os
 import select
 import signal
 import socket
 import ssl
+import struct
 import subprocess
 import sys
+import termios
 import threading
 import time
 import urllib.parse
@@ -123,6 +134,9 @@ class Server(ThreadingHTTPServer):
         self.log = log
         self.verbose = verbose
         self.stopping = threading.Event()
+        self.transfers = {}  # /_/file spec -> transfers started, for its faults
+        self.sent = {}       # path asked for -> file body bytes sent
+        self.counts_lock = threading.Lock()
 
     def finish_request(self, request, client_address):
         if self.tls is None:
@@ -225,6 +239,12 @@ class Handler(BaseHTTPRequestHandler):
             self.route_log(params)
         elif name == "rule":
             self.route_rule(params)
+        elif parts[0] == "file" and len(parts) > 1:
+            self.route_file("/" + "/".join(parts[1:]), params)
+        elif name == "sent":
+            with self.server.counts_lock:
+                sent = dict(self.server.sent)
+            self.send_text(200, json.dumps(sent.get(params["path"], 0) if "path" in params else sent))
         else:
             self.send_text(404, "no such test route\n")
 
@@ -418,7 +438,40 @@ class Handler(BaseHTTPRequestHandler):
                 self.server.rules.pop(params["path"], None)
         self.send_text(200, "ok\n")
 
-    def static_file(self, route):
+    def route_file(self, route, params):
+        key = route + "?" + urllib.parse.urlencode(sorted(params.items()))
+        with self.server.counts_lock:
+            transfer = self.server.transfers.get(key, 0)
+            self.server.transfers[key] = transfer + 1
+        failures = int(params.get("fail", 0))
+        if transfer < failures:
+            self.send_text(int(params.get("failstatus", 503)), "try again later\n")
+            return
+        reset_at = None
+        if transfer < failures + int(params.get("resets", 0)):
+            reset_at = int(params.get("at", 50))
+        self.static_file(route, reset_at, params.get("range") == "ignore")
+
+    def count_sent(self, count):
+        with self.server.counts_lock:
+            self.server.sent[self.path] = self.server.sent.get(self.path, 0) + count
+
+    def reset_connection(self):
+        """Ends the connection with a reset, as a broken network would, once the
+        client has what was written (a reset drops what is still queued, and that
+        would count as sent)."""
+        self.wfile.flush()
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and not self.server.stopping.is_set():
+            queued = struct.unpack("i", fcntl.ioctl(self.connection.fileno(), termios.TIOCOUTQ, b"\0" * 4))[0]
+            if queued == 0:
+                break
+            time.sleep(0.005)
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.close_connection = True
+        self.connection.close()
+
+    def static_file(self, route, reset_at=None, ignore_range=False):
         root = self.server.root
         if root is None:
             self.send_text(404, "not found\n")
@@ -429,7 +482,7 @@ class Handler(BaseHTTPRequestHandler):
             self.send_text(404, "not found\n")
             return
         size = os.path.getsize(path)
-        start = self.requested_range_start()
+        start = None if ignore_range else self.requested_range_start()
         status = 200
         headers = [("Last-Modified", email.utils.formatdate(os.path.getmtime(path), usegmt=True)),
                    ("Accept-Ranges", "bytes")]
@@ -449,13 +502,23 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         if self.command == "HEAD":
             return
+        body = size - start
+        # Where a reset cuts the body: a share of the whole file's bytes still to send.
+        cut = body if reset_at is None else min(body, size * reset_at // 100 - start)
+        if reset_at is not None and cut <= 0:
+            cut = body // 2
         with open(path, "rb") as f:
             f.seek(start)
-            while True:
-                data = f.read(WRITE_SIZE)
+            sent = 0
+            while sent < cut:
+                data = f.read(min(WRITE_SIZE, cut - sent))
                 if not data:
                     break
                 self.wfile.write(data)
+                sent += len(data)
+                self.count_sent(len(data))
+        if reset_at is not None:
+            self.reset_connection()
 
 
 def parse_rule(text):

@@ -68,6 +68,23 @@ class ServerTest(unittest.TestCase):
         self.assertEqual(response.status, 206)
         self.assertEqual(body, (bytes(range(256)) * 40)[5000:])
 
+    def test_file_faults_reset_the_first_transfers_then_serve_ranges_and_count_what_was_sent(self):
+        path = "/_/file/addin/1.0/setup.msi?resets=1&at=25&fail=1"
+        whole = bytes(range(256)) * 40
+        self.assertEqual(self.get(path)[0].status, 503)
+        try:
+            response, body = self.get(path)
+            self.assertLess(len(body), len(whole))
+        except ConnectionResetError:
+            pass
+        response, body = self.get(path, {"Range": "bytes=2560-"})
+        self.assertEqual(response.status, 206)
+        self.assertEqual(body, whole[2560:])
+        response, body = self.get("/_/file/addin/1.0/setup.msi?range=ignore", {"Range": "bytes=2560-"})
+        self.assertEqual((response.status, body), (200, whole))
+        sent = json.loads(self.get("/_/sent?path=" + urllib.parse.quote(path, safe=""))[1])
+        self.assertEqual(sent, len(whole) // 4 + len(whole) - 2560)
+
     def test_missing_files_and_escapes_from_the_root_give_404(self):
         self.assertEqual(self.get("/addin/none.xml")[0].status, 404)
         self.assertEqual(self.get("/addin/../../etc/passwd")[0].status, 404)

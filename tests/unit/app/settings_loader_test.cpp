@@ -22,6 +22,7 @@ TEST(SettingsLoader, ShippedTableGivesTheShippedValues) {
     EXPECT_EQ(settings.windowTitle, L"Talvoro Plug-in for PowerPoint\x00AE");
     EXPECT_EQ(settings.version, L"2.2.015");
     EXPECT_EQ(settings.showProgressWindow, L"true");
+    EXPECT_EQ(settings.downloadRetries, L"0");
     EXPECT_FALSE(settings.installationUrl.empty());
     EXPECT_FALSE(settings.perUser());
     EXPECT_TRUE(settings.progressWindowVisible());
@@ -42,6 +43,18 @@ TEST(SettingsLoader, ComparisonsIgnoreAsciiCase) {
     settings.showProgressWindow = L"no";
     EXPECT_FALSE(settings.perUser());
     EXPECT_TRUE(settings.progressWindowVisible());
+}
+
+TEST(SettingsLoader, DownloadRetriesOutsideZeroToTenMeanNone) {
+    AppSettings settings;
+    for (const wchar_t* none : {L"", L"0", L"11", L"-1", L"3 ", L"x", L"100"}) {
+        settings.downloadRetries = none;
+        EXPECT_EQ(settings.downloadRetryCount(), 0) << testing::PrintToString(std::wstring(none));
+    }
+    settings.downloadRetries = L"10";
+    EXPECT_EQ(settings.downloadRetryCount(), 10);
+    settings.downloadRetries = L"03";
+    EXPECT_EQ(settings.downloadRetryCount(), 3);
 }
 
 TEST(SettingsLoader, ExePathsComeFromTheModuleFileNotTheCommandLine) {

@@ -105,6 +105,7 @@ TEST(SettingChecks, ValuesTheProgramAcceptsPass) {
         {IDS_LANGUAGE, L"65535"}, {IDS_INSTALLATION_URL, L"\\\\server\\share\\addin"},
         {IDS_INSTALLATION_URL, L"release"}, {IDS_INSTALLATION_URL, L"C:\\"},
         {IDS_COMPANY_NAME, L"Talvoro Software, Inc."}, {IDS_RELEASE_DIGEST, L""},
+        {IDS_DOWNLOAD_RETRIES, L""}, {IDS_DOWNLOAD_RETRIES, L"0"}, {IDS_DOWNLOAD_RETRIES, L"10"},
         {IDS_RELEASE_DIGEST, L"0123456789ABCDEF0123456789abcdef0123456789abcdef0123456789abcdef"},
         {IDS_LOADER_COMPONENT_CODES, L"{4B6C9D8C-737F-5F9C-E940-16E917592AE1};{4B6C9D8C-737F-5F9C-E940-16E917592AE2};"},
         {IDS_COPYRIGHT, L""}, {IDS_COPYRIGHT, L"\x00A9 2026 Talvoro Software, Inc."},
@@ -138,6 +139,8 @@ TEST(SettingChecks, EachRefusedValueIsOneLineNamingItsSetting) {
         {IDS_INSTALLATION_URL, L"ftp://example.invalid/addin"}, {IDS_INSTALLATION_URL, L"C:\\no\\such\\folder"},
         {IDS_RELEASE_DIGEST, L"0123"}, {IDS_RELEASE_DIGEST, L" 0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef"},
         {IDS_RELEASE_DIGEST, L"0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdeg"},
+        {IDS_DOWNLOAD_RETRIES, L"11"}, {IDS_DOWNLOAD_RETRIES, L"-1"}, {IDS_DOWNLOAD_RETRIES, L"3 "},
+        {IDS_DOWNLOAD_RETRIES, L"99999999999"},
         {IDS_COPYRIGHT, L"\x00A9 2026\tTalvoro"}, {IDS_COPYRIGHT, L"Talvoro\x0085"}, {IDS_COPYRIGHT, L"\x007F"},
     };
     for (const auto& value : malformed) {
