@@ -108,7 +108,7 @@ def test_signed_package_and_program_verify_and_the_signed_program_installs(scena
     url = start_server(request, tmp_path / "www").url + "/addin/"
     settings = scenario.run_dir / "publish-settings.txt"
     code, lines = publish(scenario, "settings", "--site", site, "--version-text", VERSION, "--installation-url", url,
-                          "--out", settings)
+                          "--host", "PowerPoint", "--out", settings)
     assert code == 0, lines
     folder = scenario.prefix / "drive_c" / "e2e"
     (folder / "unsigned").mkdir(parents=True, exist_ok=True)
