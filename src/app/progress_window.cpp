@@ -224,7 +224,9 @@ bool createProgressWindow(HINSTANCE instance, int showCommand, BOOL processEleva
 
     ::SetWindowTextW(window, settings.windowTitle.c_str());
     mainWindow = window;
-    FCHttpRequest::SetDialogParent(window);  // proxy and certificate prompts belong to this window
+    // Proxy and certificate prompts belong to this window; under /quiet no one
+    // is there to answer them, so none is shown.
+    FCHttpRequest::SetDialogParent(settings.quiet ? nullptr : window);
     HWND bar = ::GetDlgItem(window, IDC_PROGRESS_BAR);
     if (bar != nullptr) ::SetWindowLongW(bar, GWL_STYLE, ::GetWindowLongW(bar, GWL_STYLE) | PBS_MARQUEE);
     ::ShowWindow(window, settings.progressWindowVisible() && !settings.quiet ? showCommand : SW_HIDE);

@@ -305,7 +305,10 @@ bool FCHttpRequest::SendOnce(HINTERNET request, const std::wstring& headers, con
     const DWORD error = sent ? ERROR_SUCCESS : ::GetLastError();
     if (!sent) NoteFailedWait(started, error);
     // Lets the user answer proxy-authentication and certificate prompts.
-    const DWORD answer = ::InternetErrorDlg(dialogParent, request, error, errorDialogFlags, nullptr);
+    // Without a parent window nothing may be shown (an unattended run, a tool).
+    const HWND parent = dialogParent;
+    const DWORD flags = parent ? errorDialogFlags : errorDialogFlags | FLAGS_ERROR_UI_FLAGS_NO_UI;
+    const DWORD answer = ::InternetErrorDlg(parent, request, error, flags, nullptr);
     if (!EndCall()) return false;
     retry = answer == ERROR_INTERNET_FORCE_RETRY;
     return sent != FALSE;

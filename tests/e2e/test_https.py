@@ -161,3 +161,18 @@ def test_a_close_request_while_the_certificate_warning_waits_ends_the_program_wi
     assert time.monotonic() - closed < 8, "the HTTP engine waits a few seconds for a blocked thread, no more"
     assert [d["caption"] for d in watcher.dialogs()] == [WARNING_CAPTION], "closing shows no failure box"
     assert site.paths() == []
+
+
+def test_a_quiet_run_asks_nothing_about_a_refused_certificate_and_ends_with_1603(scenario, certificates, tls_site):
+    site = tls_site(scenario, certificates.selfsigned_cert, certificates.selfsigned_key)
+    watcher = scenario.watch(track=[WINDOW_CLASS])
+    program = scenario.stamp({"installationUrl": site.url})
+    log = scenario.run_dir / "quiet.log"
+    code, output = scenario.run("wintool.exe", "exitcode", program.windows, "/quiet", "/log=" + windows_path(log),
+                                timeout=120)
+    watcher.process.stop()
+    assert code == 0, output
+    assert int(output.split()[-1]) == 1603
+    assert watcher.dialogs() == [], "no certificate warning waits for someone who is not there"
+    assert f'no box "{CONNECT_FAILURE}"' in log.read_text(encoding="utf-8")
+    assert site.paths() == [] and installed_version(scenario, PRODUCT_CODE) is None
