@@ -26,6 +26,7 @@ using SettingLine = std::pair<std::wstring, std::wstring>;  // key, value
 std::vector<SettingLine> stampSettingLines(const StampSettingInputs& inputs);
 
 // The progress window's class (also what the single-instance test looks for):
-// the company's letters and digits, upper case, and a hash of its whole name, so
-// that two companies never share one, whatever their names have in common.
-std::wstring windowClassNameFor(const std::wstring& company);
+// the company's letters and digits, upper case, and a hash of the company's and
+// the product's whole names, so that two products never share one, whatever
+// their names have in common.
+std::wstring windowClassNameFor(const std::wstring& company, const std::wstring& productName);

@@ -31,25 +31,28 @@ TEST(StampSettingLines, ScopeComponentsAndFixedValuesComeFromThePackage) {
     EXPECT_EQ(values[L"loaderComponentCodes"], L"{A};{B}");
     EXPECT_EQ(values[L"showProgressWindow"], L"true");
     EXPECT_EQ(values[L"windowTitle"], L"Ledger Notes");
-    EXPECT_EQ(values[L"windowClassName"], windowClassNameFor(L"Brindlewick Softworks"));
+    EXPECT_EQ(values[L"windowClassName"], windowClassNameFor(L"Brindlewick Softworks", L"Ledger Notes"));
     inputs.perUser = false;
     for (const SettingLine& line : stampSettingLines(inputs)) {
         if (line.first == L"privileges") EXPECT_EQ(line.second, L"administrator");
     }
 }
 
-// Companies whose letters agree still get their own class; the same company
-// written in another ASCII case is the same company, as everywhere else.
-TEST(WindowClassNameFor, OnePerCompanyWithinTheProgramsLimit) {
-    EXPECT_EQ(windowClassNameFor(L"Quillfern Labs").substr(0, 14), L"QUILLFERNLABS_");
-    EXPECT_NE(windowClassNameFor(L"Quillfern Labs"), windowClassNameFor(L"QuillfernLabs"));
-    EXPECT_NE(windowClassNameFor(L"Talvoro"), windowClassNameFor(L"Talvoro Ltd"));
-    EXPECT_EQ(windowClassNameFor(L"ACME"), windowClassNameFor(L"acme"));
-    EXPECT_NE(windowClassNameFor(L"\x00C9quipe"), windowClassNameFor(L"\x00C8quipe"));
-    const std::wstring longest = windowClassNameFor(std::wstring(242, L'q'));
+// Companies whose letters agree still get their own class, and so do two
+// products of one company; the same names written in another ASCII case are
+// the same names, as everywhere else.
+TEST(WindowClassNameFor, OnePerProductWithinTheProgramsLimit) {
+    EXPECT_NE(windowClassNameFor(L"Quillfern Labs", L"Margin Notes"), windowClassNameFor(L"Quillfern Labs", L"Ink"));
+    EXPECT_NE(windowClassNameFor(L"A", L"BC"), windowClassNameFor(L"AB", L"C"));
+    EXPECT_EQ(windowClassNameFor(L"Quillfern Labs", L"P").substr(0, 14), L"QUILLFERNLABS_");
+    EXPECT_NE(windowClassNameFor(L"Quillfern Labs", L"P"), windowClassNameFor(L"QuillfernLabs", L"P"));
+    EXPECT_NE(windowClassNameFor(L"Talvoro", L"P"), windowClassNameFor(L"Talvoro Ltd", L"P"));
+    EXPECT_EQ(windowClassNameFor(L"ACME", L"P"), windowClassNameFor(L"acme", L"P"));
+    EXPECT_NE(windowClassNameFor(L"\x00C9quipe", L"P"), windowClassNameFor(L"\x00C8quipe", L"P"));
+    const std::wstring longest = windowClassNameFor(std::wstring(242, L'q'), L"P");
     EXPECT_LE(longest.size(), 99u);
-    EXPECT_NE(longest, windowClassNameFor(std::wstring(241, L'q')));
-    EXPECT_NE(windowClassNameFor(L"").front(), L'#');
+    EXPECT_NE(longest, windowClassNameFor(std::wstring(241, L'q'), L"P"));
+    EXPECT_NE(windowClassNameFor(L"", L"P").front(), L'#');
 }
 
 TEST(HostApplicationProblem, EveryNameMustBeInTheProgramsTable) {
