@@ -5,8 +5,6 @@
 
 #include "base/unique_any.h"
 
-namespace {
-
 bool recordString(MSIHANDLE record, UINT field, std::wstring& text) {
     DWORD length = 0;
     wchar_t empty[1] = {};
@@ -19,8 +17,6 @@ bool recordString(MSIHANDLE record, UINT field, std::wstring& text) {
     text.swap(value);
     return true;
 }
-
-}  // namespace
 
 PackageRead readPackagePropertyTable(const std::wstring& path, PackageProperties& properties) {
     PackageRead read;

@@ -1,6 +1,7 @@
 #pragma once
 // What a Windows Installer package says about itself in its Property table.
 #include <windows.h>
+#include <msi.h>
 
 #include <string>
 
@@ -23,3 +24,6 @@ struct PackageRead {
 // meanwhile) and fills in the properties it has; those it lacks are left
 // empty. properties is changed only when the whole table was read.
 PackageRead readPackagePropertyTable(const std::wstring& path, PackageProperties& properties);
+
+// One string field of a record; false when the installer cannot give it.
+bool recordString(MSIHANDLE record, UINT field, std::wstring& text);

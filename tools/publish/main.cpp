@@ -142,6 +142,16 @@ int settings(const CommandOptions& options) {
 }
 
 // The values a program stamped with that settings file would run with.
+// What check compares with the site, from a settings table.
+void takeCheckValues(std::map<UINT, std::wstring>& values, const wchar_t* givenBy, CheckRequest& request) {
+    request.installationUrl = values[IDS_INSTALLATION_URL];
+    request.company = values[IDS_COMPANY_NAME];
+    request.language = values[IDS_LANGUAGE];
+    request.versionText = values[IDS_VERSION];
+    request.releaseDigest = values[IDS_RELEASE_DIGEST];
+    request.givenBy = givenBy;
+}
+
 bool readCheckSettings(const std::wstring& path, CheckRequest& request, std::vector<std::wstring>& problems) {
     std::string bytes;
     std::map<UINT, std::wstring> values;
@@ -153,12 +163,7 @@ bool readCheckSettings(const std::wstring& path, CheckRequest& request, std::vec
         for (std::wstring& problem : problems) problem = L"settings file '" + path + L"', " + problem;
         return false;
     }
-    request.installationUrl = values[IDS_INSTALLATION_URL];
-    request.company = values[IDS_COMPANY_NAME];
-    request.language = values[IDS_LANGUAGE];
-    request.versionText = values[IDS_VERSION];
-    request.releaseDigest = values[IDS_RELEASE_DIGEST];
-    request.givenBy = L"the settings file gives";
+    takeCheckValues(values, L"the settings file gives", request);
     return true;
 }
 
@@ -170,12 +175,7 @@ bool readCheckProgram(const std::wstring& path, CheckRequest& request, std::vect
         problems.push_back(problem);
         return false;
     }
-    request.installationUrl = values[IDS_INSTALLATION_URL];
-    request.company = values[IDS_COMPANY_NAME];
-    request.language = values[IDS_LANGUAGE];
-    request.versionText = values[IDS_VERSION];
-    request.releaseDigest = values[IDS_RELEASE_DIGEST];
-    request.givenBy = L"the program is stamped for";
+    takeCheckValues(values, L"the program is stamped for", request);
     wchar_t full[MAX_PATH * 4];
     wchar_t* name = nullptr;
     const DWORD length = ::GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, &name);

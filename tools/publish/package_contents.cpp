@@ -9,23 +9,11 @@
 #include "base/unique_any.h"
 #include "base/windows_error.h"
 #include "product/ascii_compare.h"
+#include "product/package_properties.h"
 
 const wchar_t* const loaderManifestName = L"kvlloader.dll.manifest";
 
 namespace {
-
-bool recordString(MSIHANDLE record, UINT field, std::wstring& text) {
-    DWORD length = 0;
-    wchar_t empty[1] = {};
-    const UINT result = ::MsiRecordGetStringW(record, field, empty, &length);
-    if (result != ERROR_MORE_DATA && result != ERROR_SUCCESS) return false;
-    std::wstring value(length + 1, L'\0');
-    length = static_cast<DWORD>(value.size());
-    if (::MsiRecordGetStringW(record, field, &value[0], &length) != ERROR_SUCCESS) return false;
-    value.resize(length);
-    text.swap(value);
-    return true;
-}
 
 using Row = std::pair<std::wstring, std::wstring>;
 
