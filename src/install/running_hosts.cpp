@@ -5,7 +5,7 @@
 
 #include "diagnostics/diagnostic_log.h"
 #include "install/host_executable.h"
-#include "install/host_table.h"
+#include "product/host_table.h"
 #include "install/process_list.h"
 #include "product/split_list.h"
 

@@ -1,6 +1,6 @@
 #include "host_check.h"
 
-#include "install/host_table.h"
+#include "product/host_table.h"
 #include "product/split_list.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #include "program_settings.h"
 
-#include "app/resource_ids.h"
 #include "base/unique_any.h"
 #include "base/windows_error.h"
 #include "product/settings.h"
+#include "product/settings_ids.h"
 
 namespace {
 
@@ -23,10 +23,6 @@ bool readProgramSettings(const std::wstring& program, std::map<UINT, std::wstrin
     if (!module) module.reset(::LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!module) {
         problem = what + L"cannot be read as a Windows program: " + systemReason(::GetLastError());
-        return false;
-    }
-    if (::FindResourceW(module.get(), MAKEINTRESOURCEW(IDD_PROGRESS), MAKEINTRESOURCEW(5) /* RT_DIALOG */) == nullptr) {
-        problem = what + L"is not a stamped bootstrapper (it has no progress window)";
         return false;
     }
     std::map<UINT, std::wstring> found;

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "install/host_table.h"
+#include "product/host_table.h"
 #include "install_test_support.h"
 #include "product/split_list.h"
 

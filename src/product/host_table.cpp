@@ -1,4 +1,4 @@
-#include "install/host_table.h"
+#include "product/host_table.h"
 
 #include "product/ascii_compare.h"
 
