@@ -305,10 +305,9 @@ bool FCHttpRequest::SendOnce(HINTERNET request, const std::wstring& headers, con
     const DWORD error = sent ? ERROR_SUCCESS : ::GetLastError();
     if (!sent) NoteFailedWait(started, error);
     // Lets the user answer proxy-authentication and certificate prompts.
-    // Without a parent window nothing may be shown (an unattended run, a tool).
-    const HWND parent = dialogParent;
-    const DWORD flags = parent ? errorDialogFlags : errorDialogFlags | FLAGS_ERROR_UI_FLAGS_NO_UI;
-    const DWORD answer = ::InternetErrorDlg(parent, request, error, flags, nullptr);
+    // Without a parent window (an unattended run, a tool) it shows nothing and
+    // answers ERROR_INVALID_HANDLE: the error stands.
+    const DWORD answer = ::InternetErrorDlg(dialogParent, request, error, errorDialogFlags, nullptr);
     if (!EndCall()) return false;
     retry = answer == ERROR_INTERNET_FORCE_RETRY;
     return sent != FALSE;
