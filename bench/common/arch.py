@@ -18,6 +18,20 @@ def wine_env() -> dict:
     return {"WINEARCH": ARCH, "WINELOADER": WINE, "WINESERVER": WINESERVER}
 
 
+def private_display(prefix: Path) -> dict:
+    """DISPLAY of the private Xvfb the Wine scripts started for the prefix, when
+    it still runs; otherwise nothing, so that the next wine-run starts one (and
+    ends the server whose desktop was on the old one)."""
+    if "DISPLAY" in os.environ:
+        return {}
+    try:
+        pid, number = Path(str(prefix) + ".xvfb").read_text().split()[:2]
+        os.kill(int(pid), 0)
+    except (OSError, ValueError):
+        return {}
+    return {"DISPLAY": ":" + number}
+
+
 def build_dir(root: Path) -> Path:
     return Path(os.environ.get("BENCH_BUILD", root / "build" / ARCH)).resolve()
 

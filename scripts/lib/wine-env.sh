@@ -27,6 +27,9 @@ wine_env_display() {
             export DISPLAY=":$num"; return 0
         fi
     fi
+    # A server still running from before serves a desktop on the display that
+    # is gone: every window would fail there. It ends with its display.
+    if [ -f "$pidfile" ] && wine_env_server_running; then "$WINESERVER" -k >/dev/null 2>&1 || true; fi
     num=$(( ( $(printf '%s' "$WINEPREFIX" | cksum | cut -d' ' -f1) % 400 ) + 100 ))
     while [ -e "/tmp/.X$num-lock" ]; do num=$((num + 1)); done
     Xvfb ":$num" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &

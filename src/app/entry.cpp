@@ -17,8 +17,11 @@
 #include "app/settings_loader.h"
 #include "app/shell.h"
 #include "app/single_instance.h"
+#include "base/unique_any.h"
 #include "bootstrap/bootstrapper.h"
 #include "diagnostics/diagnostic_log.h"
+#include "http/request_header.h"
+#include "product/installation_source.h"
 #include "product/names.h"
 #include "product/settings.h"
 
@@ -35,8 +38,22 @@ DWORD elevatedCopyExitCode = 0;
 // An empty layout folder this run made is removed again when nothing was laid out.
 bool layoutFolderCreated = false;
 
+// The user-agent warm-up runs beside COM and the window, which take most of a
+// start under Wine. It is waited for before the process ends, so that no
+// thread is cut off inside the loader.
+class UserAgentWarmUp {
+public:
+    void start() { thread_.reset(startUserAgentWarmUp()); }
+    ~UserAgentWarmUp() {
+        if (thread_) ::WaitForSingleObject(thread_.get(), 5000);
+    }
+
+private:
+    base::unique_handle thread_;
+};
+
 // Steps up to the window: checks, options and self-elevation.
-Outcome prepare(HINSTANCE instance) {
+Outcome prepare(HINSTANCE instance, UserAgentWarmUp& warmUp) {
     AppSettings& settings = appSettings();
     // Read first, for the log alone: it then holds every step, the failures
     // before the options too.
@@ -55,6 +72,8 @@ Outcome prepare(HINSTANCE instance) {
     if (!isPlainFolderNamePart(settings.companyName))
         throw windows_error(L"The 'Company Name' parameter is not correctly formed.");
 
+    // A web installation's first request would wait for the HTTP libraries: they load meanwhile.
+    if (classifyInstallationUrl(settings.installationUrl, std::wstring()).kind == WebAddress) warmUp.start();
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(com)) {
         wchar_t text[96];
@@ -200,8 +219,9 @@ DWORD exitCode() {
 
 int runApplication(HINSTANCE instance, const wchar_t* commandLine, int showCommand) {
     appSettings().commandLine = commandLine != nullptr ? commandLine : L"";
+    UserAgentWarmUp warmUp;
     try {
-        switch (prepare(instance)) {
+        switch (prepare(instance, warmUp)) {
         case Outcome::EndAtOnce:
             // Under /quiet the other copy counts as another installation running.
             return appSettings().quiet ? ERROR_INSTALL_ALREADY_RUNNING : 0;

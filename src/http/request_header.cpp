@@ -32,3 +32,18 @@ std::wstring systemUserAgent() {
     }();
     return agent;
 }
+
+namespace {
+
+DWORD WINAPI warmUpUserAgent(void*) {
+    try {
+        systemUserAgent();
+    } catch (...) {
+        // the first request asks again, and fails the usual way
+    }
+    return 0;
+}
+
+}  // namespace
+
+HANDLE startUserAgentWarmUp() { return ::CreateThread(nullptr, 0, warmUpUserAgent, nullptr, 0, nullptr); }
