@@ -34,7 +34,9 @@ TEST(StampSettingLines, ScopeComponentsAndFixedValuesComeFromThePackage) {
     EXPECT_EQ(values[L"windowClassName"], windowClassNameFor(L"Brindlewick Softworks", L"Ledger Notes"));
     inputs.perUser = false;
     for (const SettingLine& line : stampSettingLines(inputs)) {
-        if (line.first == L"privileges") EXPECT_EQ(line.second, L"administrator");
+        if (line.first == L"privileges") {
+            EXPECT_EQ(line.second, L"administrator");
+        }
     }
 }
 
