@@ -531,9 +531,16 @@ class Scenario:
         if self._server.poll() is not None:
             raise RuntimeError("the scenario's wineserver did not start")
         # The first program starts the prefix's services; let that happen now.
-        code, _ = self.run("wintool.exe", "exit", "0", timeout=60)
-        if code != 0:
-            raise RuntimeError("wintool.exe does not run in the scenario prefix")
+        # Under load that first start has, rarely, ended with a code and no
+        # output (once in about 140 scenarios; the cause is not known): the
+        # setup tries once more, and only two failures in a row count.
+        codes = []
+        for _ in range(2):
+            code, _ = self.run("wintool.exe", "exit", "0", timeout=60)
+            codes.append(code)
+            if code == 0:
+                return
+        raise RuntimeError(f"wintool.exe does not run in the scenario prefix (exit codes {codes})")
 
     def stop(self):
         """Stops every process of the scenario: ours by id, then the prefix's services."""
