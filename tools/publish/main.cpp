@@ -141,7 +141,6 @@ int settings(const CommandOptions& options) {
     return finish(written, report, problems);
 }
 
-// The values a program stamped with that settings file would run with.
 // What check compares with the site, from a settings table.
 void takeCheckValues(std::map<UINT, std::wstring>& values, const wchar_t* givenBy, CheckRequest& request) {
     request.installationUrl = values[IDS_INSTALLATION_URL];
@@ -152,6 +151,7 @@ void takeCheckValues(std::map<UINT, std::wstring>& values, const wchar_t* givenB
     request.givenBy = givenBy;
 }
 
+// The values a program stamped with that settings file would run with.
 bool readCheckSettings(const std::wstring& path, CheckRequest& request, std::vector<std::wstring>& problems) {
     std::string bytes;
     std::map<UINT, std::wstring> values;
