@@ -1,6 +1,7 @@
 """The width a benchmark runs at: BENCH_ARCH, win32 (the shipped program) or
 win64; scripts/bench picks win32 where this machine runs 32-bit programs."""
 
+import ctypes
 import os
 from pathlib import Path
 
@@ -11,6 +12,20 @@ if ARCH not in ("win32", "win64"):
 WINE = "/usr/lib/wine/wine64" if ARCH == "win64" else "/usr/lib/wine/wine"
 # The server the loaders start by themselves; it serves both widths.
 WINESERVER = "/usr/lib/wine/wineserver"
+
+
+def fix_layout():
+    """Every process this one starts gets a fixed address-space layout: Debian's
+    64-bit Wine starts without a preloader and, about once in several thousand
+    starts, its randomly placed heap takes the address Wine needs and the
+    program ends at once (scripts/lib/wine-env.sh says more)."""
+    libc = ctypes.CDLL(None)
+    current = libc.personality(0xFFFFFFFF)
+    if current != -1:
+        libc.personality(current | 0x0040000)  # ADDR_NO_RANDOMIZE
+
+
+fix_layout()
 
 
 def wine_env() -> dict:

@@ -8,6 +8,21 @@
 #   WINESERVER  the server: the one the loaders start by themselves, which
 #               serves both widths (wineserver64 wherever it is installed)
 
+# Debian's 64-bit Wine starts without a preloader, so its loader's heap begins
+# wherever the kernel's brk randomisation puts it, up to 1 GiB above the loader.
+# About one start in several thousand it covers 0x7ffe0000, where Wine must map
+# the shared user data: the program then ends at once with code 1 and, under
+# WINEDEBUG=-all, without a word (a Windows parent reads error 1359). With the
+# layout fixed the heap stays far below. Call it first in a script that starts
+# Wine, with the script's own arguments: wine_env_fixed_layout "$0" "$@". It runs
+# the script again under `setarch -R`, once; every process started from there
+# inherits the fixed layout.
+wine_env_fixed_layout() {
+    [ $(( 0x$(cat /proc/self/personality 2>/dev/null || echo 0) & 0x40000 )) -ne 0 ] && return 0
+    setarch "$(uname -m)" -R true 2>/dev/null || return 0
+    exec setarch "$(uname -m)" -R /bin/sh "$@"
+}
+
 wine_env_arch() {
     case "$1" in
         win32) export WINEARCH=win32 WINE=/usr/lib/wine/wine ;;

@@ -1,8 +1,10 @@
 """The harness itself, on wintool's stand-in windows and boxes."""
 
+from pathlib import Path
+
 import pytest
 
-from harness import poll
+from harness import poll, windows_path
 
 STAND_IN = "E2ESTANDIN"
 
@@ -70,3 +72,33 @@ def test_a_program_past_its_deadline_leaves_its_windows_and_thread_backtraces(sc
     assert '"caption":"Stuck"' in report and "Nobody answers" in report, "the open box is listed"
     assert "MessageBoxW" in report, "the main thread's backtrace shows where it waits"
     assert box_process.running(), "diagnosing does not end the program"
+
+
+def _heap_start(pid: int) -> int:
+    line = next(l for l in Path(f"/proc/{pid}/maps").read_text().splitlines() if l.endswith("[heap]"))
+    return int(line.split("-")[0], 16)
+
+
+def _pids_of(command_part: str) -> list[int]:
+    pids = []
+    for entry in Path("/proc").iterdir():
+        try:
+            if entry.name.isdigit() and command_part in (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode():
+                pids.append(int(entry.name))
+        except OSError:
+            continue
+    return pids
+
+
+def test_programs_and_the_ones_they_start_keep_their_heap_below_wines_shared_data(scenario):
+    # Wine's loader has no preloader here: a heap placed at random over
+    # 0x7ff00000-0x7fff0000 would, now and then, end a program at its start.
+    child_class = "E2ECHILDHEAP"
+    wintool = windows_path(scenario.session.program("wintool.exe"))
+    parent = scenario.start("wintool.exe", "exitcode", wintool, "window", child_class, "Child", "hidden")
+    poll(lambda: scenario.window(child_class), 30, "the child's window")
+    [child] = [pid for pid in _pids_of(f"window {child_class}") if pid != parent.pid]
+    for pid in (parent.pid, child):
+        assert _heap_start(pid) < 0x7FF00000
+    assert scenario.close_window(child_class)
+    assert parent.wait() == 0 and parent.output().strip() == "0"

@@ -6,16 +6,17 @@
 # display are stopped when the program ends.
 #   run_in_standin_prefix.sh <win32|win64> <dll | --framework-only> <program.exe> [arguments]
 set -eu
-arch="$1"; dll="$2"; exe="$3"; shift 3
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
+. "$root/scripts/lib/wine-env.sh"
+wine_env_fixed_layout "$0" "$@"
+arch="$1"; dll="$2"; exe="$3"; shift 3
 build=$(cd "$(dirname "$exe")/.." && pwd)
 name=$(basename "$exe" .exe)
 
 # The build's prefix, made once and shared with the other tests.
 WINEPREFIX="$build/wineprefix"
 export WINEPREFIX
-. "$root/scripts/lib/wine-env.sh"
 wine_env_prepare "$arch"
 base="$WINEPREFIX"
 

@@ -33,8 +33,10 @@ void* operator new(std::size_t size) {
     if (void* block = std::malloc(size ? size : 1)) return block;
     throw std::bad_alloc();
 }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+// Not inlined: inlined into a `new` expression, GCC would see free() take what
+// operator new returned and warn of a mismatch that is not there.
+[[gnu::noinline]] void operator delete(void* block) noexcept { std::free(block); }
+[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 TEST(ReceiveBufferTest, ReservingForAKnownLengthKeepsTheBodyInOneAllocation) {
     inner::CReceiveBuffer buffer;
