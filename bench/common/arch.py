@@ -1,9 +1,12 @@
 """The width a benchmark runs at: BENCH_ARCH, win32 (the shipped program) or
 win64; scripts/bench picks win32 where this machine runs 32-bit programs."""
 
-import ctypes
 import os
+import sys
 from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "scripts" / "lib"))
+from fixed_layout import fix_layout  # noqa: E402
 
 ARCH = os.environ.get("BENCH_ARCH", "win32")
 if ARCH not in ("win32", "win64"):
@@ -14,17 +17,7 @@ WINE = "/usr/lib/wine/wine64" if ARCH == "win64" else "/usr/lib/wine/wine"
 WINESERVER = "/usr/lib/wine/wineserver"
 
 
-def fix_layout():
-    """Every process this one starts gets a fixed address-space layout: Debian's
-    64-bit Wine starts without a preloader and, about once in several thousand
-    starts, its randomly placed heap takes the address Wine needs and the
-    program ends at once (scripts/lib/wine-env.sh says more)."""
-    libc = ctypes.CDLL(None)
-    current = libc.personality(0xFFFFFFFF)
-    if current != -1:
-        libc.personality(current | 0x0040000)  # ADDR_NO_RANDOMIZE
-
-
+# Every Wine program a benchmark starts, also when it is run directly.
 fix_layout()
 
 

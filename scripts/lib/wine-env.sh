@@ -16,7 +16,7 @@
 # layout fixed the heap stays far below. Call it first in a script that starts
 # Wine, with the script's own arguments: wine_env_fixed_layout "$0" "$@". It runs
 # the script again under `setarch -R`, once; every process started from there
-# inherits the fixed layout.
+# inherits the fixed layout. Python that starts Wine calls fixed_layout.py here.
 wine_env_fixed_layout() {
     [ $(( 0x$(cat /proc/self/personality 2>/dev/null || echo 0) & 0x40000 )) -ne 0 ] && return 0
     setarch "$(uname -m)" -R true 2>/dev/null || return 0

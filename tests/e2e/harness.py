@@ -105,6 +105,8 @@ import time
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(REPO / "scripts" / "lib"))
+from fixed_layout import fix_layout  # noqa: E402
 
 # The width of every program a scenario runs. Wine's loaders are called by
 # path: /usr/bin/wine picks the 32-bit one whenever wine32 is installed.
@@ -175,19 +177,6 @@ def poll(check, timeout: float = 30.0, what: str = "condition", interval: float 
 def windows_path(path: Path | str) -> str:
     """The Z: drive path Wine gives a Unix path."""
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
-
-
-def _fix_layout():
-    # Debian's 64-bit Wine starts without a preloader: where the kernel's brk
-    # randomisation puts the loader's heap over 0x7ffe0000 (about one start in
-    # several thousand), the program ends at once with code 1 and no word, and a
-    # Windows parent that started it reads error 1359. Every process started
-    # from here inherits the fixed layout (scripts/lib/wine-env.sh says more).
-    libc = ctypes.CDLL(None, use_errno=True)
-    current = libc.personality(0xFFFFFFFF)
-    if current != -1 and libc.personality(current | 0x0040000) == -1:  # ADDR_NO_RANDOMIZE
-        print(f"e2e: the address-space layout could not be fixed (errno {ctypes.get_errno()}); "
-              "Wine may rarely fail to start a program", file=sys.stderr)
 
 
 def _set_subreaper():
@@ -362,7 +351,9 @@ class WineSession:
 
     def start(self):
         _set_subreaper()
-        _fix_layout()
+        if not fix_layout():  # scripts/lib/wine-env.sh says why it matters
+            print("e2e: the address-space layout could not be fixed; Wine may, rarely, fail to start a program",
+                  file=sys.stderr)
         self._start_display()
         self._ensure_template()
         self._remove_stale_runs()
